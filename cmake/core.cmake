@@ -1,0 +1,16 @@
+# fenwix_core: the terminal's logic without any GUI toolkit. It spans the folders of the
+# backend client, conference, live push and local devices; it must never link a Qt module.
+file(GLOB FENWIX_CORE_SOURCES CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/service/*.cpp
+  ${PROJECT_SOURCE_DIR}/conference/*.cpp
+  ${PROJECT_SOURCE_DIR}/livepush/*.cpp
+  ${PROJECT_SOURCE_DIR}/devices/*.cpp)
+add_library(fenwix_core STATIC ${FENWIX_CORE_SOURCES})
+target_include_directories(fenwix_core PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(fenwix_core PUBLIC fenwix_log fenwix_platform PkgConfig::JSONCPP PkgConfig::CURL
+  Threads::Threads)
+target_compile_definitions(fenwix_core PRIVATE
+  FENWIX_PROD_API_BASE_URL="${FENWIX_PROD_API_BASE_URL}"
+  FENWIX_PROD_PUSH_BASE_URL="${FENWIX_PROD_PUSH_BASE_URL}"
+  FENWIX_TEST_API_BASE_URL="${FENWIX_TEST_API_BASE_URL}"
+  FENWIX_TEST_PUSH_BASE_URL="${FENWIX_TEST_PUSH_BASE_URL}")
