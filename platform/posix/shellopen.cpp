@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <thread>
+#include <vector>
 
 extern char** environ;
 
@@ -91,11 +92,11 @@ bool shellOpen(const std::string& path) {
     }
     const SpawnAttributes attributes;
     const NullStdio stdio;
-    std::string program = path;
+    std::vector<char> program(path.c_str(), path.c_str() + path.size() + 1);  // argv wants char*
     char* argv[] = {program.data(), nullptr};
     pid_t pid = 0;
     // posix_spawn, not posix_spawnp: the path is taken as it is, never looked up on PATH.
-    if (::posix_spawn(&pid, program.c_str(), stdio.get(), attributes.get(), argv, environ) != 0) {
+    if (::posix_spawn(&pid, path.c_str(), stdio.get(), attributes.get(), argv, environ) != 0) {
         return false;
     }
     reapInBackground(pid);
