@@ -86,17 +86,24 @@ void reapInBackground(pid_t pid) {
 
 }  // namespace
 
-bool shellOpen(const std::string& path) {
+bool shellOpen(const std::string& path, const std::vector<std::string>& arguments) {
     if (path.empty() || !makeExecutable(path)) {
         return false;
     }
     const SpawnAttributes attributes;
     const NullStdio stdio;
-    std::vector<char> program(path.c_str(), path.c_str() + path.size() + 1);  // argv wants char*
-    char* argv[] = {program.data(), nullptr};
+    // argv wants writable strings; the copies live until the spawn has returned.
+    std::vector<std::string> words = {path};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
     pid_t pid = 0;
     // posix_spawn, not posix_spawnp: the path is taken as it is, never looked up on PATH.
-    if (::posix_spawn(&pid, path.c_str(), stdio.get(), attributes.get(), argv, environ) != 0) {
+    if (::posix_spawn(&pid, path.c_str(), stdio.get(), attributes.get(), argv.data(), environ) !=
+        0) {
         return false;
     }
     reapInBackground(pid);
