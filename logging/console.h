@@ -1,0 +1,18 @@
+// Console output of the logger: log lines in their level's colour when standard output is a
+// terminal, plain otherwise; all of it can be redirected to a sink.
+#pragma once
+
+#include <string_view>
+
+namespace log4z::detail {
+
+// A text that is not a log line (start/stop notices, configuration warnings) carries this level
+// and is printed without colour.
+constexpr int kPlainText = -1;
+
+void consolePrint(int level, std::string_view text);
+
+// Called once per writer round so lines reach the terminal together.
+void consoleFlush();
+
+}  // namespace log4z::detail
