@@ -5,6 +5,7 @@
 #include <iostream>
 #include <thread>
 
+#include "platform/process.h"
 #include "platform/shellopen.h"
 
 namespace fenwix::updater {
@@ -31,6 +32,10 @@ void PlatformSystem::debugTrace(const std::string& text) {
     if (enabled != nullptr && *enabled != '\0') {
         std::cerr << text << std::flush;
     }
+}
+
+std::uint32_t PlatformSystem::ownProcessId() {
+    return platform::currentProcessId();
 }
 
 }  // namespace fenwix::updater

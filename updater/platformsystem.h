@@ -12,6 +12,7 @@ public:
     bool openFile(const std::string& path) override;
     void sleepMs(int milliseconds) override;
     void debugTrace(const std::string& text) override;
+    std::uint32_t ownProcessId() override;
 };
 
 }  // namespace fenwix::updater

@@ -5,7 +5,9 @@ namespace fenwix::updater {
 std::optional<std::uint32_t> ProcessKiller::findFirst(const std::string& imageName) {
     for (const platform::ProcessEntry& entry : system_.processSnapshot()) {
         system_.debugTrace(entry.imageName + "\n");
-        if (platform::imageNameMatches(entry.imageName, imageName)) {
+        // Ending itself would leave the installer unopened.
+        if (entry.pid != system_.ownProcessId() &&
+            platform::imageNameMatches(entry.imageName, imageName)) {
             return entry.pid;
         }
     }

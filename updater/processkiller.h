@@ -1,4 +1,5 @@
-// Ends the first process, in snapshot order, whose image name is the wanted one.
+// Ends the first process, in snapshot order, whose image name is the wanted one; the updater's
+// own process is never chosen.
 #pragma once
 
 #include <cstdint>

@@ -18,6 +18,7 @@ public:
     virtual bool openFile(const std::string& path) = 0;
     virtual void sleepMs(int milliseconds) = 0;
     virtual void debugTrace(const std::string& text) = 0;
+    virtual std::uint32_t ownProcessId() = 0;
 };
 
 }  // namespace fenwix::updater

@@ -45,6 +45,8 @@ public:
     }
     void sleepMs(int ms) override { calls.push_back("sleep " + std::to_string(ms)); }
     void debugTrace(const std::string& text) override { trace += text; }
+    std::uint32_t ownProcessId() override { return ownPid; }
+    std::uint32_t ownPid = 1;
 
     int count(const std::string& prefix) const {
         int n = 0;
@@ -183,6 +185,22 @@ TEST(ProcessKiller, EndsFirstCaseInsensitiveMatchAndStopsTheWalkThere) {
     EXPECT_EQ(system.calls, expected);
     // Every name up to the match goes to the debug output, one per line, and none after it.
     EXPECT_EQ(system.trace, "init\nabc\n");
+}
+
+TEST(ProcessKiller, NeverEndsItsOwnProcess) {
+    FakeSystem system;
+    system.ownPid = 5;
+    system.processes = {{5, "FenwixUpdate"}, {9, "FenwixUpdate"}};
+    ProcessKiller killer(system);
+    EXPECT_TRUE(killer.killByImageName("FenwixUpdate.exe"));
+    const std::vector<std::string> expected = {"snapshot", "terminate 9"};
+    EXPECT_EQ(system.calls, expected);
+
+    FakeSystem alone;
+    alone.ownPid = 5;
+    alone.processes = {{5, "FenwixUpdate"}};
+    EXPECT_FALSE(ProcessKiller(alone).killByImageName("FenwixUpdate.exe"));
+    EXPECT_EQ(alone.count("terminate"), 0);
 }
 
 TEST(ProcessKiller, NoMatchOrEmptySnapshotReportsFailureWithoutTerminating) {
