@@ -1,0 +1,680 @@
+#include "app/fenwixdlg.h"
+
+#include <json/json.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDateTime>
+#include <QGuiApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+#include <thread>
+
+#include "app/keyfilter.h"
+#include "app/qtmainwindowchannel.h"
+#include "app/quickclickcounter.h"
+#include "logging/log4z.h"
+#include "platform/debugtrace.h"
+#include "platform/singleinstance.h"
+#include "platform/terminationrequests.h"
+#include "service/commonutil.h"
+#include "service/mainwindowevents.h"
+#include "ui/mystaticctrl.h"
+#include "ui/splashwnd.h"
+
+#ifndef FENWIX_VERSION
+#define FENWIX_VERSION "0.0.0.0"
+#endif
+
+namespace {
+
+const char* const kTitle = "芬维学生端";
+const char* const kTrayTip = "双师课堂学生端";
+const char* const kNetworkFailed = "网络连接失败，请检查网络是否连接";
+const char* const kImageBg = "./images/main/bg.png";
+const char* const kImagePanel = "./images/main/bg1.png";
+const char* const kImageDecoration = "./images/main/bg2.png";
+const char* const kImageNetError = "./images/main/net_error.png";
+const char* const kImageLogo = "./images/main/logo.png";
+const char* const kImageStudent = "./images/main/student.png";
+const char* const kAppIcon = "./images/main/fenwix.png";
+
+constexpr QPoint kDecorationOffset{430, 173};
+constexpr QPoint kNetIconOffset{389, 45};
+constexpr QPoint kLogoOffset{155, 100};
+constexpr QPoint kStudentOffset{436, 185};
+
+// Request types of the backend client's completions.
+constexpr int kTypeRegister = 1;
+constexpr int kTypePlanRoom = 3;
+constexpr int kTypeReport = 4;
+constexpr int kTypeMicOption = 8;
+constexpr int kTypeUpdateCheck = 9;
+constexpr int kTypeLogo = 15;
+
+// Process-wide state of the call-drop timer and of the student picture's quick clicks.
+int g_callDropTicks = 0;
+CQuickClickCounter g_studentClicks;
+
+QString local(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+std::int64_t wallClockMs() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+std::string versionLine(bool testMode) {
+    std::string line = std::string("芬维学生端 V") + FENWIX_VERSION +
+                       "    Copyright © 2026 Fenwix Education. All rights reserved.";
+    if (testMode) {
+        line += " (test)";
+    }
+    return line;
+}
+
+}  // namespace
+
+CFenwixDlg::CFenwixDlg(QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::FramelessWindowHint),
+      m_hIcon(local(kAppIcon)),
+      m_strUpdaterName(QStringLiteral("FenwixUpdate.exe")),
+      m_channel(std::make_shared<QtMainWindowChannel>(
+          [this](unsigned msg, std::uintptr_t w, std::intptr_t l) {
+              return WindowProc(msg, w, l);
+          })),
+      m_wallClock(wallClockMs) {
+    setAttribute(Qt::WA_OpaquePaintEvent);  // the background is painted, never erased first
+}
+
+CFenwixDlg::~CFenwixDlg() {
+    qApp->removeEventFilter(this);
+    m_channel->shutdown();
+    Uninit();
+    LOGI("CFenwixDlg::~CFenwixDlg()");
+}
+
+MainWindowChannel& CFenwixDlg::channel() {
+    return *m_channel;
+}
+
+void CFenwixDlg::setWallClockForTesting(std::function<std::int64_t()> clock) {
+    m_wallClock = std::move(clock);
+}
+
+int CFenwixDlg::DoModal() {
+    if (!OnInitDialog()) {
+        return 0;
+    }
+    const int result = exec();
+    // The main window is gone: threads still sending are released and get 0.
+    m_channel->shutdown();
+    return result;
+}
+
+bool CFenwixDlg::OnInitDialog() {
+    setWindowIcon(m_hIcon);
+    m_singleInstance = std::make_unique<fenwix::platform::SingleInstanceLock>("FenwixStudent");
+    if (m_singleInstance->state() == fenwix::platform::InstanceLockState::HeldElsewhere) {
+        LOGI("Find other FenwixStuDesktop.exe thread, exit");
+        log4z::Log4zManager::instance().stop();  // the line must reach the file before we go
+        std::_Exit(-1);
+    }
+    if (!m_singleInstance->acquired()) {
+        // An unattended terminal that refuses to start is worse than one without the guard.
+        LOGE("single-instance lock " << m_singleInstance->path() << " cannot be created (errno "
+                                     << m_singleInstance->error()
+                                     << "), starting without the guard");
+    }
+    StartUp();
+    return true;
+}
+
+void CFenwixDlg::StartUp() {
+    qApp->installEventFilter(this);
+    CSplashWnd::EnableSplash(true);
+    CSplashWnd::ShowSplash(this);
+    m_font = QFont(local("宋体"));
+    m_font.setPointSize(16);
+    AddTrayIcon();
+    CComConfig::getInstance()->loadLocalConfig();
+    // Heartbeat worker: created and started here once it exists.
+    // Tool bar, camera preview, video, screen and offline notice windows: created here in this
+    // order once they exist, then the initial terminal status and the conference library start.
+    // The backend client gets this controller as its sink here.
+    publishMainWindow(m_channel);
+    // Live-push session initialisation and the push-poll client come here; then the conference
+    // volumes are read into the configuration.
+    setWindowTitle(local(kTitle));
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        setGeometry(screen->geometry());
+    }
+    showMaximized();
+    // The auxiliary windows are placed relative to the client area here.
+    LayoutControls();
+    CSplashWnd::HideSplash();
+    CComConfig::getInstance()->setAppStatus(1);
+    // The application status report and the conference layout follow here.
+    WatchTerminationRequests();
+}
+
+void CFenwixDlg::Uninit() {
+    // The wait for a running live push to confirm its stop comes first, once the push exists.
+    if (m_bUninitDone) {
+        return;
+    }
+    m_bUninitDone = true;
+    // The live-push session is released here.
+    LOGI("CFenwixDlg::Uninit()");
+    // The exit report is sent here.
+    CComConfig* config = CComConfig::getInstance();
+    config->setAppStatus(0);
+    config->setScreenFixed(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // The offline notice window and the push-poll client are deleted here.
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // The last dynamic-information report goes out here.
+    CComConfig::releaseInstance();
+    // The video, preview, tool bar and screen windows, the heartbeat worker and the conference
+    // library are taken down here, in this order.
+    RemoveTrayIcon();
+}
+
+void CFenwixDlg::AddTrayIcon() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        LOGW("no system tray on this desktop, the terminal runs without a tray icon");
+        return;
+    }
+    m_trayMenu = new QMenu(this);
+    QAction* quit = m_trayMenu->addAction(local("退出"));
+    connect(quit, &QAction::triggered, this, [this] { EndDialog(RESULT_CANCEL); });
+    m_trayIcon = new QSystemTrayIcon(m_hIcon, this);
+    m_trayIcon->setToolTip(local(kTrayTip));
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::DoubleClick) {
+                    WindowProc(WM_TRAY_NOTIFY, TRAY_ICON_ID, TRAY_LEFT_DOUBLE_CLICK);
+                } else if (reason == QSystemTrayIcon::Context) {
+                    WindowProc(WM_TRAY_NOTIFY, TRAY_ICON_ID, TRAY_RIGHT_BUTTON_UP);
+                }
+            });
+    m_trayIcon->show();
+}
+
+void CFenwixDlg::RemoveTrayIcon() {
+    if (m_trayIcon != nullptr) {
+        m_trayIcon->hide();
+        delete m_trayIcon;
+        m_trayIcon = nullptr;
+    }
+}
+
+void CFenwixDlg::WatchTerminationRequests() {
+    m_termination = std::make_unique<fenwix::platform::TerminationRequests>();
+    if (m_termination->descriptor() < 0) {
+        return;
+    }
+    m_terminationNotifier =
+        new QSocketNotifier(m_termination->descriptor(), QSocketNotifier::Read, this);
+    connect(m_terminationNotifier, &QSocketNotifier::activated, this, [this] {
+        if (m_termination->take()) {
+            LOGI("termination requested by the system, closing the main window");
+            EndDialog(RESULT_CANCEL);
+        }
+    });
+}
+
+void CFenwixDlg::EndDialog(int result) {
+    m_bClosingByUs = true;
+    done(result);
+}
+
+void CFenwixDlg::closeEvent(QCloseEvent* event) {
+    // Only the terminal's own exits close it, never the window manager.
+    if (m_bClosingByUs) {
+        QDialog::closeEvent(event);
+        return;
+    }
+    event->ignore();
+}
+
+void CFenwixDlg::reject() {
+    if (m_bClosingByUs) {
+        QDialog::reject();
+    }
+}
+
+void CFenwixDlg::accept() {
+    if (m_bClosingByUs) {
+        QDialog::accept();
+    }
+}
+
+// ---- layout and painting of the idle screen ----
+
+void CFenwixDlg::LayoutControls() {
+    const int w = width();
+    const int h = height();
+    const QImage panel(local(kImagePanel));
+    if (!panel.isNull()) {
+        m_ptPanel = QPoint(static_cast<int>((w - panel.width()) * 0.5),
+                           static_cast<int>((h - panel.height()) * 0.45));
+    }
+    // The device check, update, badge and countdown controls take their places here once the
+    // custom buttons exist.
+    m_picNet = new CMyStaticCtrl(this, QRect(0, 0, 46, 46), local(kImageNetError), true, ID_NONE,
+                                 m_channel.get());
+    const QString labelStyle =
+        QStringLiteral("color: rgb(255, 255, 255); background: transparent;");
+    m_staticId = new QLabel(local("ID："), this);
+    m_staticId->setGeometry(0, 0, 200, 40);
+    m_staticId->setFont(m_font);
+    m_staticId->setStyleSheet(labelStyle);
+    m_staticId->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_staticId->show();
+    const bool testMode = CComConfig::getInstance()->getTestMode();
+    m_staticVersion = new QLabel(QString::fromStdString(versionLine(testMode)), this);
+    m_staticVersion->setGeometry(0, h - 50, w, 40);
+    m_staticVersion->setFont(m_font);
+    m_staticVersion->setStyleSheet(labelStyle);
+    m_staticVersion->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_staticVersion->show();
+    m_picLogo = new CMyStaticCtrl(this, QRect(0, 0, 128, 128), local(kImageLogo), false, ID_NONE,
+                                  m_channel.get());
+    m_picStudent = new CMyStaticCtrl(this, QRect(0, 0, 95, 117), local(kImageStudent), true,
+                                     ID_STUDENT_PICTURE, m_channel.get());
+    // The message bar is placed at corner + (0, 490) once it exists.
+    m_picNet->move(m_ptPanel + kNetIconOffset);
+    m_staticId->move(20, 20);
+    m_staticVersion->move(0, h - 120);
+    m_picLogo->move(m_ptPanel + kLogoOffset);
+    m_picStudent->move(m_ptPanel + kStudentOffset);
+}
+
+bool CFenwixDlg::ReloadLogo() {
+    const QImage logo(local(kImageLogo));
+    if (logo.isNull()) {
+        LOGE("logo加载失败");
+        return false;
+    }
+    const QImage panel(local(kImagePanel));
+    if (panel.isNull()) {
+        LOGE("bg1.png加载失败");
+        return false;
+    }
+    if (m_picLogo == nullptr) {
+        return false;
+    }
+    m_picLogo->setGeometry(
+        QRect(m_ptPanel + QPoint((panel.width() - logo.width()) / 2, 100), logo.size()));
+    m_picLogo->SetImage(local(kImageLogo));
+    return true;
+}
+
+void CFenwixDlg::paintEvent(QPaintEvent*) {
+    if (isMinimized()) {
+        return;
+    }
+    QPainter painter(this);
+    const QImage background(local(kImageBg));
+    if (!background.isNull()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(rect(), background);
+    } else {
+        painter.fillRect(rect(), Qt::black);
+    }
+    const QImage panel(local(kImagePanel));
+    if (!panel.isNull()) {
+        painter.drawImage(m_ptPanel, panel);
+    }
+    const QImage decoration(local(kImageDecoration));
+    if (!decoration.isNull()) {
+        painter.drawImage(m_ptPanel + kDecorationOffset, decoration);
+    }
+}
+
+QString CFenwixDlg::idText() const {
+    return m_staticId != nullptr ? m_staticId->text() : QString();
+}
+
+// ---- keys ----
+
+bool CFenwixDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget != nullptr && widget->window() == this) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (event->type() == QEvent::ShortcutOverride) {
+                // Claim our keys so no shortcut takes them first.
+                if (classifyMainWindowKey(key->key(), key->modifiers()) != MainKeyAction::PassOn) {
+                    event->accept();
+                    return true;
+                }
+                return false;
+            }
+            return HandleKey(key);
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+bool CFenwixDlg::HandleKey(QKeyEvent* key) {
+    switch (classifyMainWindowKey(key->key(), key->modifiers())) {
+        case MainKeyAction::PassOn:
+            return false;
+        case MainKeyAction::Swallow:
+            return true;
+        case MainKeyAction::Close:
+            EndDialog(RESULT_OK);
+            return true;
+        case MainKeyAction::EnterClass:
+            OnCtrlClicked(ID_ENTER_CLASS);
+            return true;
+        case MainKeyAction::DeviceCheck:
+            OnCtrlClicked(ID_DEVICE_CHECK);
+            return true;
+    }
+    return false;
+}
+
+// ---- events ----
+
+std::intptr_t CFenwixDlg::WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
+    switch (msg) {
+        case WM_TRAY_NOTIFY:
+            OnTrayNotify(wParam, lParam);
+            break;
+        case WM_CTRL_CLICKED:
+            OnCtrlClicked(static_cast<unsigned>(wParam));
+            break;
+        case WM_PUSH_MESSAGE:
+            // The push-poll client hands the payload to the backend client's push handler here.
+            LOGD("push message arrives before the push handler exists; ignored");
+            break;
+        case WM_CALL_DROPPED:
+            SetMainTimer(TIMER_CALL_DROPPED, 5000);
+            break;
+        case WM_PICTURE_CLICKED:
+            OnPictureClicked(static_cast<unsigned>(wParam));
+            break;
+        case WM_NOTICE:
+            OnNotice(static_cast<unsigned>(wParam), lParam);
+            break;
+        default:
+            if (msg >= WM_CONF_JOINED && msg <= WM_CONF_LOGGED_OUT_QUEUED) {
+                OnConferenceEvent(msg, lParam);
+            }
+            break;
+    }
+    return 0;
+}
+
+void CFenwixDlg::OnTrayNotify(std::uintptr_t iconId, std::intptr_t mouseMessage) {
+    if (iconId != TRAY_ICON_ID) {
+        return;
+    }
+    if (mouseMessage == TRAY_LEFT_DOUBLE_CLICK) {
+        raise();
+        activateWindow();
+    } else if (mouseMessage == TRAY_RIGHT_BUTTON_UP && m_trayMenu != nullptr) {
+        m_trayMenu->popup(QCursor::pos());
+    }
+}
+
+void CFenwixDlg::OnCtrlClicked(unsigned id) {
+    fenwix::platform::debugTrace("OnCtrlClicked id = " + std::to_string(id) + "\n");
+    switch (id) {
+        case ID_TOOL_PREVIEW:
+        case ID_TOOL_CAMERA:
+        case ID_TOOL_SPEAKER:
+        case ID_TOOL_MIC:
+        case ID_TOOL_SETTINGS:
+        case ID_TOOL_QUIT:
+        case ID_DEVICE_CHECK:
+        case ID_UPDATE:
+        case ID_ENTER_CLASS:
+            // Tool bar commands, the device check, the update and the class entry are handled
+            // here once their windows and sessions exist.
+            LOGD("command " << id << " has no handler in this build");
+            break;
+        default:
+            break;
+    }
+}
+
+void CFenwixDlg::OnPictureClicked(unsigned id) {
+    if (id != ID_STUDENT_PICTURE) {
+        return;
+    }
+    if (g_studentClicks.click(m_wallClock())) {
+        EndDialog(RESULT_OK);
+    }
+}
+
+void CFenwixDlg::SendNotice(unsigned code, std::intptr_t lParam) {
+    m_channel->send(WM_NOTICE, code, lParam);
+}
+
+void CFenwixDlg::OnNotice(unsigned code, std::intptr_t lParam) {
+    switch (code) {
+        case NOTICE_REGISTERED:
+            OnRegistered(lParam);
+            break;
+        case NOTICE_REGISTER_FAILED:
+            OnRegisterFailed();
+            break;
+        case NOTICE_CONF_LOGS_ON:
+            SetMainTimer(TIMER_CONF_STATE, 5000);
+            break;
+        case NOTICE_LOGO_RELOAD:
+            ReloadLogo();
+            break;
+        case NOTICE_CAMERA_OPENED:
+        case NOTICE_CAMERA_FAILED:
+            m_nCameraState = code == NOTICE_CAMERA_OPENED ? 1 : 2;
+            EvaluateCameraState();
+            break;
+        case NOTICE_MIC_OPENED:
+        case NOTICE_MIC_FAILED:
+            m_nMicState = code == NOTICE_MIC_OPENED ? 1 : 2;
+            EvaluateCameraState();
+            break;
+        case NOTICE_CONF_TOOLBAR:
+            // The tool bar is shown and brought to the top here once it exists.
+            SetMainTimer(TIMER_HIDE_TOOLBAR, 5000);
+            break;
+        case NOTICE_LOGIN_BEGINS:
+        case NOTICE_ENTER_ROOM_DONE:
+        case NOTICE_ROOM_UNAVAILABLE:
+        case NOTICE_CURTAIN:
+        case NOTICE_NETWORK_STATE:
+        case NOTICE_ENTERING_CLASS:
+        case NOTICE_MESSAGE:
+        case NOTICE_UPDATE_OFFERED:
+        case NOTICE_UPDATE_DOWNLOADED:
+        case NOTICE_UPDATE_FAILED:
+        case NOTICE_UPDATE_STOPPED:
+        case NOTICE_REGISTER_REPLY:
+        case NOTICE_ENTER_TIMEOUT:
+            // Class entry, network display, message bar, update and registration reply are
+            // handled here once those parts exist.
+            LOGD("notice " << code << " has no handler in this build");
+            break;
+        default:
+            break;  // codes outside the table are ignored
+    }
+}
+
+void CFenwixDlg::OnRegistered(std::intptr_t noLogoAddress) {
+    if (m_bRegistered != 0) {
+        return;
+    }
+    CComConfig* config = CComConfig::getInstance();
+    if (m_staticId != nullptr) {
+        m_staticId->setText(local("ID：") + QString::fromStdString(config->getApplicationId()));
+    }
+    if (noLogoAddress != 0) {
+        ReloadLogo();
+    }
+    m_bRegistered = 1;
+    // The push-poll client starts here once it exists.
+    config->setVideoMode(2);
+    config->setAudioInMode(2);
+    config->setAudioOutMode(2);
+    // The tool bar re-arranges its buttons and moves to 0.79 of the height here.
+    ApplyAudioDevicesOnce();
+    // The update check is sent here.
+}
+
+void CFenwixDlg::OnRegisterFailed() {
+    ReloadLogo();
+    ApplyAudioDevicesOnce();
+    // With m_bNetConnected the registration is sent again here.
+}
+
+void CFenwixDlg::ApplyAudioDevicesOnce() {
+    if (CComConfig::getInstance()->getCheckAudioOut() && m_bAudioDevicesApplied == 0) {
+        m_bAudioDevicesApplied = 1;
+        // The backend client applies the configured driver names here.
+    }
+}
+
+void CFenwixDlg::EvaluateCameraState() {
+    // The camera state evaluation of the live push runs here once the push exists.
+}
+
+void CFenwixDlg::OnConferenceEvent(unsigned msg, std::intptr_t) {
+    // Class joined, chat, device mute, screen fixing, source removal and log-out events are
+    // handled here once the conference session exists.
+    LOGD("conference event " << msg << " has no handler in this build");
+}
+
+// ---- timers ----
+
+void CFenwixDlg::SetMainTimer(int id, int periodMs) {
+    QTimer*& timer = m_timers[id];
+    if (timer == nullptr) {
+        timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, [this, id] { OnTimer(id); });
+    }
+    timer->start(periodMs);  // restarts the period of a running timer
+}
+
+void CFenwixDlg::KillMainTimer(int id) {
+    auto it = m_timers.find(id);
+    if (it != m_timers.end()) {
+        it->second->stop();
+    }
+}
+
+bool CFenwixDlg::isTimerActive(int id) const {
+    auto it = m_timers.find(id);
+    return it != m_timers.end() && it->second->isActive();
+}
+
+void CFenwixDlg::OnTimer(int id) {
+    switch (id) {
+        case TIMER_CALL_DROPPED:
+            LOGI("TimerProc");
+            ++g_callDropTicks;
+            if (g_callDropTicks >= 4 || CComConfig::getInstance()->getNetOk()) {
+                KillMainTimer(TIMER_CALL_DROPPED);
+                g_callDropTicks = 0;
+            }
+            break;
+        case TIMER_START_FIX:
+            KillMainTimer(TIMER_START_FIX);
+            // In class, the camera report, the speaker volume and screen fixing start here.
+            break;
+        case TIMER_CONF_STATE:
+            if (!CComConfig::getInstance()->getConfLogsEnabled()) {
+                KillMainTimer(TIMER_CONF_STATE);
+            }
+            // Otherwise the conference state report is sent here once it exists.
+            break;
+        case TIMER_HIDE_OFFLINE:
+            KillMainTimer(TIMER_HIDE_OFFLINE);
+            // The offline notice window is hidden here once it exists.
+            break;
+        case TIMER_HIDE_TOOLBAR:
+            KillMainTimer(TIMER_HIDE_TOOLBAR);
+            // The tool bar window is hidden here once it exists.
+            break;
+        default:
+            break;
+    }
+}
+
+// ---- FenwixStudentSink (HTTP worker threads) ----
+
+void CFenwixDlg::httpFail(int type) {
+    if (type == kTypeRegister) {
+        SendNotice(NOTICE_REGISTER_FAILED, 0);
+    } else if (type == kTypePlanRoom) {
+        SendNotice(NOTICE_ENTER_ROOM_DONE, 0);
+    } else if (type == kTypeLogo) {
+        LOGI("logo下载失败");
+        SendNotice(NOTICE_LOGO_RELOAD, 0);
+    }
+    LOGI("httpFail back " << type);
+    const std::string text = kNetworkFailed;
+    SendNotice(NOTICE_MESSAGE, reinterpret_cast<std::intptr_t>(&text));
+}
+
+void CFenwixDlg::httpBack(const std::string& reply, int type) {
+    LOGI(reply << " 类型:" << type);
+    Json::Value root;
+    Json::CharReaderBuilder builder;
+    std::string errors;
+    std::istringstream in(reply);
+    if (!Json::parseFromStream(builder, in, &root, &errors)) {
+        return;
+    }
+    const Json::Value success = root.isObject() ? root["success"] : Json::Value();
+    if (success.isNull()) {
+        LOGI("返回错误 success is null " << reply << " 类型:" << type);
+        return;
+    }
+    const Json::Value payload = root["payload"];
+    if (success.isBool() && success.asBool()) {
+        if (type == kTypeRegister) {
+            SendNotice(NOTICE_REGISTER_REPLY, reinterpret_cast<std::intptr_t>(&payload));
+        } else if (type == kTypePlanRoom) {
+            // The backend client's plan-room reply handler takes the payload here.
+            SendNotice(NOTICE_ENTER_ROOM_DONE, 0);
+        } else if (type == kTypeReport || type == kTypeMicOption || type == kTypeUpdateCheck) {
+            // The report and update reply handlers take the payload here once they exist.
+        }
+        return;
+    }
+    if (type == kTypePlanRoom) {
+        SendNotice(NOTICE_ENTER_ROOM_DONE, 0);
+    }
+    const Json::Value& message = root["message"];
+    const std::string text = message.isString() ? message.asString() : std::string();
+    SendNotice(NOTICE_MESSAGE, reinterpret_cast<std::intptr_t>(&text));
+}
+
+void CFenwixDlg::sysRegisterBack(const std::string& text) {
+    fenwix::platform::debugTrace("sysRegisterBack back " + text + " \n");
+}
+
+void CFenwixDlg::downloadBack(int type) {
+    if (type == kTypeLogo) {
+        LOGI("logo下载完成");
+        SendNotice(NOTICE_LOGO_RELOAD, 0);
+    }
+}

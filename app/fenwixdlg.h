@@ -1,0 +1,142 @@
+// The main controller: the terminal's one modal main window (the idle screen), the owner of every
+// other component, and the handler of the numbered events, timers and keys through which the rest
+// of the terminal reaches the user interface.
+#pragma once
+
+#include <QDialog>
+#include <QFont>
+#include <QIcon>
+#include <QPoint>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "service/fenwixstudentsink.h"
+
+class QLabel;
+class QMenu;
+class QSocketNotifier;
+class QSystemTrayIcon;
+class QTimer;
+class CMyStaticCtrl;
+class MainWindowChannel;
+class QtMainWindowChannel;
+
+namespace fenwix::platform {
+class SingleInstanceLock;
+class TerminationRequests;
+}  // namespace fenwix::platform
+
+class CFenwixDlg : public QDialog, public FenwixStudentSink {
+    Q_OBJECT
+public:
+    explicit CFenwixDlg(QWidget* parent = nullptr);
+    ~CFenwixDlg() override;  // runs the shutdown sequence
+
+    // Single-instance check, then the start-up sequence, then the modal loop. Returns how the
+    // window ended (RESULT_OK, RESULT_CANCEL).
+    int DoModal();
+
+    // Single-instance check and start-up sequence. A second instance logs and ends the process
+    // with exit code -1 here.
+    bool OnInitDialog();
+
+    // The start-up sequence alone (tests run it without the single-instance check).
+    void StartUp();
+
+    // Ends the modal loop: the only way the main window closes.
+    void EndDialog(int result);
+
+    // Handles one main-window event on the UI thread (what the channel delivers).
+    std::intptr_t WindowProc(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+
+    // A tick of one of the main window's timers.
+    void OnTimer(int id);
+
+    // FenwixStudentSink, called on HTTP worker threads.
+    void httpFail(int type) override;
+    void httpBack(const std::string& reply, int type) override;
+    void sysRegisterBack(const std::string& text) override;
+    void downloadBack(int type) override;
+
+    // Places the logo centred on the panel; false when logo.png or bg1.png cannot be loaded.
+    bool ReloadLogo();
+
+    MainWindowChannel& channel();
+    bool isTimerActive(int id) const;
+    int cameraState() const { return m_nCameraState; }
+    int micState() const { return m_nMicState; }
+    bool isRegistered() const { return m_bRegistered != 0; }
+    QString idText() const;
+    QPoint panelCorner() const { return m_ptPanel; }
+    CMyStaticCtrl* studentPicture() const { return m_picStudent; }
+    CMyStaticCtrl* logoPicture() const { return m_picLogo; }
+    bool hasTrayIcon() const { return m_trayIcon != nullptr; }
+
+    // Milliseconds of the wall clock, for the quick-click rule; tests put their own clock here.
+    void setWallClockForTesting(std::function<std::int64_t()> clock);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+    void accept() override;
+
+private:
+    void Uninit();
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    void WatchTerminationRequests();
+    void LayoutControls();
+    void SetMainTimer(int id, int periodMs);
+    void KillMainTimer(int id);
+
+    void OnTrayNotify(std::uintptr_t iconId, std::intptr_t mouseMessage);
+    void OnCtrlClicked(unsigned id);
+    void OnPictureClicked(unsigned id);
+    void OnNotice(unsigned code, std::intptr_t lParam);
+    void OnConferenceEvent(unsigned msg, std::intptr_t lParam);
+    void OnRegistered(std::intptr_t noLogoAddress);
+    void OnRegisterFailed();
+    void ApplyAudioDevicesOnce();
+    void EvaluateCameraState();
+    bool HandleKey(QKeyEvent* key);
+    void SendNotice(unsigned code, std::intptr_t lParam);
+
+    // Members in the order of the controller's data model; components of later stages are
+    // added at their place.
+    QIcon m_hIcon;
+    bool m_bEntering = false;
+    QLabel* m_staticId = nullptr;
+    QLabel* m_staticVersion = nullptr;
+    CMyStaticCtrl* m_picNet = nullptr;
+    CMyStaticCtrl* m_picLogo = nullptr;
+    CMyStaticCtrl* m_picStudent = nullptr;
+    QPoint m_ptPanel{0, 0};
+    QSystemTrayIcon* m_trayIcon = nullptr;  // the tray icon record: removed at shutdown
+    QMenu* m_trayMenu = nullptr;
+    QFont m_font;
+    bool m_bNetConnected = false;
+    bool m_bUninitDone = false;
+    QString m_strUpdaterName;
+    int m_bRegistered = 0;
+    int m_bAudioDevicesApplied = 0;
+    int m_bFixSucceeded = 0;
+    int m_nFixAttempts = 0;
+    int m_nCameraState = 0;
+    int m_nMicState = 0;
+    int m_nLoginPhase = 0;
+
+    // How this window system carries the controller's events and timers.
+    std::shared_ptr<QtMainWindowChannel> m_channel;
+    std::map<int, QTimer*> m_timers;
+    std::unique_ptr<fenwix::platform::SingleInstanceLock> m_singleInstance;
+    std::unique_ptr<fenwix::platform::TerminationRequests> m_termination;
+    QSocketNotifier* m_terminationNotifier = nullptr;
+    std::function<std::int64_t()> m_wallClock;
+    bool m_bClosingByUs = false;
+};

@@ -1,0 +1,56 @@
+// Runs the real terminal as a child process in a private working folder, with its own runtime
+// and configuration folders, and looks at what it leaves behind (log files, windows).
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// A private working folder with the terminal's pictures, and the environment to run it with.
+class TerminalSandbox {
+public:
+    TerminalSandbox();
+    ~TerminalSandbox();
+
+    const std::filesystem::path& root() const { return root_; }
+    const std::filesystem::path& workDir() const { return work_; }
+    std::vector<std::string> environment() const;
+    // Log files the terminal wrote under ./log/ so far.
+    std::vector<std::filesystem::path> logFiles() const;
+
+private:
+    std::filesystem::path root_;
+    std::filesystem::path work_;
+};
+
+class TerminalProcess {
+public:
+    explicit TerminalProcess(const TerminalSandbox& sandbox);
+    ~TerminalProcess();  // kills the process if it still runs
+
+    pid_t pid() const { return pid_; }
+    bool running();
+    // Waits for the end; the exit code, or nothing if it did not end in time or was killed.
+    std::optional<int> waitExit(std::chrono::milliseconds bound);
+    void signal(int sig);
+
+private:
+    pid_t pid_ = -1;
+    std::optional<int> exitCode_;
+    bool reaped_ = false;
+};
+
+std::string readFile(const std::filesystem::path& path);
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound);
+// Runs a command line through the shell; its exit status and standard output.
+std::pair<int, std::string> run(const std::string& command);
+
+}  // namespace e2e

@@ -1,0 +1,151 @@
+// The real terminal under the test's X display: it starts, shows its idle window, writes its
+// dated log, refuses a second copy, and ends only through its own exits.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "support_terminalprocess.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using e2e::TerminalProcess;
+using e2e::TerminalSandbox;
+
+bool haveDisplay() {
+    return std::getenv("DISPLAY") != nullptr;
+}
+
+// The X window of the terminal's main window, or "" when it is not visible.
+std::string mainWindowId() {
+    auto [status, out] = e2e::run("xdotool search --onlyvisible --name '^芬维学生端$' 2>/dev/null");
+    if (status != 0) {
+        return "";
+    }
+    std::istringstream lines(out);
+    std::string first;
+    std::getline(lines, first);
+    return first;
+}
+
+std::string logOf(const TerminalSandbox& sandbox, pid_t pid) {
+    char pidText[16];
+    std::snprintf(pidText, sizeof pidText, "_%06u_", static_cast<unsigned>(pid));
+    for (const auto& file : sandbox.logFiles()) {
+        if (file.filename().string().find(pidText) != std::string::npos) {
+            return e2e::readFile(file);
+        }
+    }
+    return "";
+}
+
+// Waits until the terminal shows its window (with a display) or has logged (without one).
+bool waitStarted(const TerminalSandbox& sandbox, TerminalProcess& terminal) {
+    return e2e::waitUntil(
+               [&] {
+                   if (!terminal.running()) {
+                       return true;
+                   }
+                   return haveDisplay() ? !mainWindowId().empty()
+                                        : !logOf(sandbox, terminal.pid()).empty();
+               },
+               30s) &&
+           terminal.running();
+}
+
+void screenshot(const std::string& name) {
+    const char* artifacts = std::getenv("FENWIX_ARTIFACTS");
+    if (artifacts == nullptr || !haveDisplay()) {
+        return;
+    }
+    e2e::run("import -window root '" + std::string(artifacts) + "/" + name + "' 2>/dev/null");
+}
+
+const std::regex kLogName(R"(FenwixStuDesktop_Main_\d{12}_(\d{6})_000\.log)");
+const std::regex kLogLine(
+    R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} \[\d{4,}\] LOG_(TRACE|DEBUG|INFO |WARN |ERROR|ALARM|FATAL) .*\r)");
+
+TEST(Terminal, StartsShowsItsIdleWindowWritesItsLogAndEndsOnASignal) {
+    TerminalSandbox sandbox;
+    TerminalProcess terminal(sandbox);
+    ASSERT_TRUE(waitStarted(sandbox, terminal));
+    std::this_thread::sleep_for(1s);  // let it paint before the picture is taken
+    screenshot("idle-window.png");
+
+    const auto files = sandbox.logFiles();
+    ASSERT_EQ(files.size(), 1u);
+    std::smatch match;
+    const std::string name = files[0].filename().string();
+    ASSERT_TRUE(std::regex_match(name, match, kLogName)) << name;
+    EXPECT_EQ(std::stoul(match[1].str()), static_cast<unsigned long>(terminal.pid()));
+
+    terminal.signal(SIGTERM);
+    EXPECT_EQ(terminal.waitExit(30s), 0);
+    const std::string log = e2e::readFile(files[0]);
+    std::istringstream lines(log);
+    std::string line;
+    int count = 0;
+    while (std::getline(lines, line)) {
+        ++count;
+        EXPECT_TRUE(std::regex_match(line, kLogLine)) << line;
+    }
+    EXPECT_GT(count, 0);
+    const auto uninit = log.find(" LOG_INFO  CFenwixDlg::Uninit() fenwixdlg.cpp:");
+    const auto destroyed = log.find(" LOG_INFO  CFenwixDlg::~CFenwixDlg() fenwixdlg.cpp:");
+    ASSERT_NE(uninit, std::string::npos) << log;
+    ASSERT_NE(destroyed, std::string::npos) << log;
+    EXPECT_LT(uninit, destroyed);
+}
+
+TEST(Terminal, ASecondCopyExitsWithMinusOneAndLeavesTheFirstRunning) {
+    TerminalSandbox sandbox;
+    TerminalProcess first(sandbox);
+    ASSERT_TRUE(waitStarted(sandbox, first));
+
+    TerminalProcess second(sandbox);
+    EXPECT_EQ(second.waitExit(30s), 255);  // exit code -1
+    const std::string log = logOf(sandbox, second.pid());
+    const std::regex infoLine(
+        R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} \[\d{4,}\] LOG_INFO  Find other FenwixStuDesktop\.exe thread, exit fenwixdlg\.cpp:\d+\r\n)");
+    EXPECT_TRUE(std::regex_search(log, infoLine)) << log;
+    // It created nothing: no shutdown sequence ran.
+    EXPECT_EQ(log.find("CFenwixDlg::Uninit()"), std::string::npos) << log;
+
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(first.running());
+    if (haveDisplay()) {
+        EXPECT_FALSE(mainWindowId().empty());
+    }
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.waitExit(30s), 0);
+}
+
+TEST(Terminal, EscapeEnterAndAltF4DoNotCloseItButAltQDoes) {
+    if (!haveDisplay()) {
+        GTEST_SKIP() << "needs an X display to press keys";
+    }
+    TerminalSandbox sandbox;
+    TerminalProcess terminal(sandbox);
+    ASSERT_TRUE(waitStarted(sandbox, terminal));
+    const std::string window = mainWindowId();
+    ASSERT_FALSE(window.empty());
+    const std::string press = "xdotool windowfocus --sync " + window + " key --clearmodifiers ";
+    for (const char* keys : {"Escape", "Return", "alt+F4"}) {
+        EXPECT_EQ(e2e::run(press + keys).first, 0) << keys;
+        std::this_thread::sleep_for(700ms);
+        EXPECT_TRUE(terminal.running()) << keys;
+    }
+
+    EXPECT_EQ(e2e::run(press + "alt+q").first, 0);
+    EXPECT_EQ(terminal.waitExit(30s), 0);
+    EXPECT_NE(logOf(sandbox, terminal.pid()).find("CFenwixDlg::~CFenwixDlg()"), std::string::npos);
+}
+
+}  // namespace
