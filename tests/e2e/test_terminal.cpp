@@ -23,9 +23,11 @@ bool haveDisplay() {
     return std::getenv("DISPLAY") != nullptr;
 }
 
-// The X window of the terminal's main window, or "" when it is not visible.
-std::string mainWindowId() {
-    auto [status, out] = e2e::run("xdotool search --onlyvisible --name '^芬维学生端$' 2>/dev/null");
+// The X window of this terminal's main window, or "" when it is not visible. Other tests may
+// run terminals on the same display at the same time, hence the process id.
+std::string mainWindowId(pid_t pid) {
+    auto [status, out] = e2e::run("xdotool search --all --onlyvisible --pid " +
+                                  std::to_string(pid) + " --name '^芬维学生端$' 2>/dev/null");
     if (status != 0) {
         return "";
     }
@@ -53,7 +55,7 @@ bool waitStarted(const TerminalSandbox& sandbox, TerminalProcess& terminal) {
                    if (!terminal.running()) {
                        return true;
                    }
-                   return haveDisplay() ? !mainWindowId().empty()
+                   return haveDisplay() ? !mainWindowId(terminal.pid()).empty()
                                         : !logOf(sandbox, terminal.pid()).empty();
                },
                30s) &&
@@ -121,7 +123,7 @@ TEST(Terminal, ASecondCopyExitsWithMinusOneAndLeavesTheFirstRunning) {
     std::this_thread::sleep_for(500ms);
     EXPECT_TRUE(first.running());
     if (haveDisplay()) {
-        EXPECT_FALSE(mainWindowId().empty());
+        EXPECT_FALSE(mainWindowId(first.pid()).empty());
     }
     first.signal(SIGTERM);
     EXPECT_EQ(first.waitExit(30s), 0);
@@ -134,7 +136,7 @@ TEST(Terminal, EscapeEnterAndAltF4DoNotCloseItButAltQDoes) {
     TerminalSandbox sandbox;
     TerminalProcess terminal(sandbox);
     ASSERT_TRUE(waitStarted(sandbox, terminal));
-    const std::string window = mainWindowId();
+    const std::string window = mainWindowId(terminal.pid());
     ASSERT_FALSE(window.empty());
     const std::string press = "xdotool windowfocus --sync " + window + " key --clearmodifiers ";
     for (const char* keys : {"Escape", "Return", "alt+F4"}) {
