@@ -74,11 +74,11 @@ int main(int argc, char** argv) {
         std::cerr << "fenwix-sim: cannot listen on 127.0.0.1:" << options.port << std::endl;
         return 1;
     }
+    std::cout << "fenwix-sim listening on 127.0.0.1:" << listener.port() << std::endl;
     if (!options.portFile.empty() && !writePortFile(options.portFile, listener.port())) {
         std::cerr << "fenwix-sim: cannot write the port file " << options.portFile << std::endl;
         return 1;
     }
-    std::cout << "fenwix-sim listening on 127.0.0.1:" << listener.port() << std::endl;
 
     std::thread signalWaiter([&listener, signals] {
         int received = 0;
