@@ -142,9 +142,17 @@ std::string CComConfig::getIniFilePath() const {
     return folder + "desktop.ini";
 }
 
+std::string CComConfig::builtInApiBaseUrl(bool testMode) {
+    return testMode ? FENWIX_TEST_API_BASE_URL : FENWIX_PROD_API_BASE_URL;
+}
+
+std::string CComConfig::builtInPushBaseUrl(bool testMode) {
+    return testMode ? FENWIX_TEST_PUSH_BASE_URL : FENWIX_PROD_PUSH_BASE_URL;
+}
+
 void CComConfig::chooseEndpoints(const CIniFile& ini) {
-    std::string api = testMode_ ? FENWIX_TEST_API_BASE_URL : FENWIX_PROD_API_BASE_URL;
-    std::string push = testMode_ ? FENWIX_TEST_PUSH_BASE_URL : FENWIX_PROD_PUSH_BASE_URL;
+    std::string api = builtInApiBaseUrl(testMode_);
+    std::string push = builtInPushBaseUrl(testMode_);
     // A deployment (or the simulator) may name its own hosts.
     const std::string apiOverride =
         withoutTrailingSlashes(ini.readString(kIniSection, "apibaseurl"));

@@ -96,6 +96,9 @@ public:
     std::string getPingPath() const { return ServicePath::kPing; }
 
     // Endpoints, settled by loadLocalConfig().
+    // The pairs built into this program: the test pair when `testMode`, else the production pair.
+    static std::string builtInApiBaseUrl(bool testMode);
+    static std::string builtInPushBaseUrl(bool testMode);
     std::string getApiBaseUrl() const;
     std::string getPushBaseUrl() const;
 
