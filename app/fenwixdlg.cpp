@@ -77,6 +77,12 @@ std::int64_t wallClockMs() {
     return QDateTime::currentMSecsSinceEpoch();
 }
 
+// The named lock of the single-instance rule; held until the process ends.
+std::unique_ptr<fenwix::platform::SingleInstanceLock>& instanceLock() {
+    static std::unique_ptr<fenwix::platform::SingleInstanceLock> lock;
+    return lock;
+}
+
 std::string versionLine(bool testMode) {
     std::string line = std::string("芬维学生端 V") + FENWIX_VERSION +
                        "    Copyright © 2026 Fenwix Education. All rights reserved.";
@@ -127,17 +133,17 @@ int CFenwixDlg::DoModal() {
 
 bool CFenwixDlg::OnInitDialog() {
     setWindowIcon(m_hIcon);
-    m_singleInstance = std::make_unique<fenwix::platform::SingleInstanceLock>("FenwixStudent");
-    if (m_singleInstance->state() == fenwix::platform::InstanceLockState::HeldElsewhere) {
+    auto& lock = instanceLock();
+    lock = std::make_unique<fenwix::platform::SingleInstanceLock>("FenwixStudent");
+    if (lock->state() == fenwix::platform::InstanceLockState::HeldElsewhere) {
         LOGI("Find other FenwixStuDesktop.exe thread, exit");
         log4z::Log4zManager::instance().stop();  // the line must reach the file before we go
         std::_Exit(-1);
     }
-    if (!m_singleInstance->acquired()) {
+    if (!lock->acquired()) {
         // An unattended terminal that refuses to start is worse than one without the guard.
-        LOGE("single-instance lock " << m_singleInstance->path() << " cannot be created (errno "
-                                     << m_singleInstance->error()
-                                     << "), starting without the guard");
+        LOGE("single-instance lock " << lock->path() << " cannot be created (errno "
+                                     << lock->error() << "), starting without the guard");
     }
     StartUp();
     return true;

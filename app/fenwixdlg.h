@@ -26,7 +26,6 @@ class MainWindowChannel;
 class QtMainWindowChannel;
 
 namespace fenwix::platform {
-class SingleInstanceLock;
 class TerminationRequests;
 }  // namespace fenwix::platform
 
@@ -134,7 +133,6 @@ private:
     // How this window system carries the controller's events and timers.
     std::shared_ptr<QtMainWindowChannel> m_channel;
     std::map<int, QTimer*> m_timers;
-    std::unique_ptr<fenwix::platform::SingleInstanceLock> m_singleInstance;
     std::unique_ptr<fenwix::platform::TerminationRequests> m_termination;
     QSocketNotifier* m_terminationNotifier = nullptr;
     std::function<std::int64_t()> m_wallClock;
