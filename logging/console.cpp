@@ -35,6 +35,8 @@ void setConsoleSink(ConsoleSink sink) {
 
 namespace detail {
 
+void consoleInit() { consoleState(); }
+
 void consolePrint(int level, std::string_view text) {
     ConsoleState& state = consoleState();
     const std::lock_guard<std::mutex> lock(state.mutex);

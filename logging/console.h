@@ -10,6 +10,9 @@ namespace log4z::detail {
 // and is printed without colour.
 constexpr int kPlainText = -1;
 
+// Creates the console state now, so it outlives whatever is created after it.
+void consoleInit();
+
 void consolePrint(int level, std::string_view text);
 
 // Called once per writer round so lines reach the terminal together.

@@ -1,6 +1,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "logging/console.h"
 #include "logging/log4z.h"
 #include "logging/logconfig.h"
 #include "logging/logwriter.h"
@@ -14,8 +15,8 @@ Log4zManager& Log4zManager::instance() {
 
 Log4zManager::Log4zManager() : writer_(std::make_unique<LogWriter>()) {
     // Make the clock and console state outlive the manager's destructor, which still logs.
-    setClockForTesting(nullptr);
-    setConsoleSink(nullptr);
+    now();
+    detail::consoleInit();
 }
 
 Log4zManager::~Log4zManager() = default;

@@ -12,6 +12,12 @@
 namespace log4z {
 namespace {
 
+// While lines keep coming the writer collects them for this long before a round, so a busy
+// program gets one write and flush per round, not per line; an idle writer waits without a
+// time-out. A queue this long ends the wait early.
+constexpr auto kLinger = std::chrono::milliseconds(50);
+constexpr std::size_t kWakeBatch = 4096;
+
 constexpr std::string_view kBang = "!!!!!!!!!!!!!!!!!!!!!!!!!! \r\n";
 
 std::uint32_t cachedThreadId() {
@@ -87,7 +93,10 @@ bool LogWriter::flush(std::chrono::milliseconds timeout) {
         return false;
     }
     const unsigned long long target = pushed_;
+    ++flushWaiters_;
+    wake_.notify_one();
     done_.wait_for(lock, timeout, [&] { return popped_ >= target || !accepting_; });
+    --flushWaiters_;
     return popped_ >= target;
 }
 
@@ -162,7 +171,7 @@ void LogWriter::push(LogData* data, const char* file, int line) {
             queue_.push_back(data);
             ++pushed_;
             waiting_.store(queue_.size(), std::memory_order_relaxed);
-            wake = writerWaiting_;
+            wake = writerWaiting_ || (writerLingering_ && queue_.size() == kWakeBatch);
             writerWaiting_ = false;
             data = nullptr;
         }
@@ -182,7 +191,9 @@ void LogWriter::run(std::promise<void>* started) {
     started->set_value();
     WriterState state;
     std::vector<LogData*> batch;
-    while (takeBatch(batch)) {
+    bool busy = false;
+    while (takeBatch(batch, busy)) {
+        busy = true;
         refreshSettings(state);
         for (const LogData* entry : batch) {
             writeEntry(state, *entry);
@@ -211,9 +222,16 @@ void LogWriter::logStartup() {
     }
 }
 
-bool LogWriter::takeBatch(std::vector<LogData*>& batch) {
+bool LogWriter::takeBatch(std::vector<LogData*>& batch, bool linger) {
     std::unique_lock<std::mutex> lock(queueMutex_);
-    // No timed polling: an idle writer sleeps until a line or the stop request arrives.
+    if (linger) {
+        writerLingering_ = true;
+        wake_.wait_for(lock, kLinger, [&] {
+            return stopRequested_ || flushWaiters_ > 0 || queue_.size() >= kWakeBatch;
+        });
+        writerLingering_ = false;
+    }
+    // No timed polling once idle: the writer sleeps until a line or the stop request arrives.
     while (queue_.empty() && !stopRequested_) {
         writerWaiting_ = true;
         wake_.wait(lock);

@@ -174,6 +174,8 @@ TEST_F(Log4zTest, IdleWriterSleepsUntilALineArrives) {
     std::smatch match;
     ASSERT_TRUE(std::regex_search(alarms[0], match, std::regex("\\[([0-9]+)\\]")));
     const std::string tid = std::to_string(std::stoul(match[1]));
+    // Let it finish collecting after its last round; from then on it has nothing to do.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const long before = contextSwitches(tid);
     ASSERT_GE(before, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
