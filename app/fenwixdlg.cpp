@@ -356,6 +356,10 @@ QString CFenwixDlg::idText() const {
     return m_staticId != nullptr ? m_staticId->text() : QString();
 }
 
+QString CFenwixDlg::versionText() const {
+    return m_staticVersion != nullptr ? m_staticVersion->text() : QString();
+}
+
 // ---- keys ----
 
 bool CFenwixDlg::eventFilter(QObject* watched, QEvent* event) {

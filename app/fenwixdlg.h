@@ -70,6 +70,7 @@ public:
     int micState() const { return m_nMicState; }
     bool isRegistered() const { return m_bRegistered != 0; }
     QString idText() const;
+    QString versionText() const;
     QPoint panelCorner() const { return m_ptPanel; }
     CMyStaticCtrl* studentPicture() const { return m_picStudent; }
     CMyStaticCtrl* logoPicture() const { return m_picLogo; }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,14 +22,23 @@
 
 namespace {
 
-// A working directory with the pictures the idle screen loads; the panel is 438 pixels wide.
+// A working directory with the pictures the idle screen loads (the panel is 438 pixels wide)
+// and its own desktop.ini.
 class IdleScreen : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { start(""); }
+
+    void start(const char* desktopIni) {
         ASSERT_TRUE(dir_.isValid());
         previous_ = QDir::currentPath();
         QDir(dir_.path()).mkpath(QStringLiteral("images/main"));
+        QDir(dir_.path()).mkpath(QStringLiteral("ini"));
         ASSERT_TRUE(QDir::setCurrent(dir_.path()));
+        qputenv("FENWIX_INI_DIR", (dir_.path() + QStringLiteral("/ini")).toLocal8Bit());
+        QFile ini(QStringLiteral("ini/desktop.ini"));
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(desktopIni);
+        ini.close();
         writeImage("bg1.png", 438, 470);
         writeImage("student.png", 95, 117);
         writeImage("net_error.png", 46, 46);
@@ -38,6 +48,7 @@ protected:
 
     void TearDown() override {
         dlg_.reset();
+        qunsetenv("FENWIX_INI_DIR");
         QDir::setCurrent(previous_);
     }
 
@@ -65,6 +76,32 @@ TEST_F(IdleScreen, ShowsABorderlessTitledWindowWithThePanelPlacedByItsSize) {
     EXPECT_EQ(dlg_->idText(), QString::fromUtf8("ID："));
     EXPECT_EQ(mainWindow().get(), &dlg_->channel());  // published for background threads
 }
+
+struct VersionCase {
+    const char* name;
+    const char* desktopIni;
+    bool marked;
+};
+
+class VersionFooter : public IdleScreen, public ::testing::WithParamInterface<VersionCase> {
+protected:
+    void SetUp() override {}
+};
+
+TEST_P(VersionFooter, MarksTestBuildsOnly) {
+    const auto& c = GetParam();
+    start(c.desktopIni);
+    const QString text = dlg_->versionText();
+    EXPECT_TRUE(text.contains(QStringLiteral(FENWIX_VERSION))) << text.toStdString();
+    EXPECT_EQ(text.endsWith(QStringLiteral(" (test)")), c.marked) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(TestMode, VersionFooter,
+                         ::testing::Values(VersionCase{"no desktop.ini keys", "", false},
+                                           VersionCase{"test=1", "[CONFIG]\ntest=1\n", true},
+                                           VersionCase{"test=0", "[CONFIG]\ntest=0\n", false},
+                                           VersionCase{"test in another section",
+                                                       "[OTHER]\ntest=1\n", false}));
 
 struct KeyCase {
     const char* name;
