@@ -65,6 +65,9 @@ constexpr int kTypeMicOption = 8;
 constexpr int kTypeUpdateCheck = 9;
 constexpr int kTypeLogo = 15;
 
+// A live push that never confirms its stop holds the shutdown up this many seconds at most.
+constexpr int kLiveStopWaits = 21;
+
 // Process-wide state of the call-drop timer and of the student picture's quick clicks.
 int g_callDropTicks = 0;
 CQuickClickCounter g_studentClicks;
@@ -177,8 +180,22 @@ void CFenwixDlg::StartUp() {
     WatchTerminationRequests();
 }
 
+void CFenwixDlg::WaitForLiveStop() {
+    CComConfig* config = CComConfig::getInstance();
+    if (!config->getIsPull()) {
+        return;
+    }
+    for (int waits = 0; waits < kLiveStopWaits; ++waits) {
+        if (!config->getLivePushRunning() || config->getLiveStopConfirmed()) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+}
+
 void CFenwixDlg::Uninit() {
-    // The wait for a running live push to confirm its stop comes first, once the push exists.
+    // Comes before the once-only test: a second run waits again.
+    WaitForLiveStop();
     if (m_bUninitDone) {
         return;
     }

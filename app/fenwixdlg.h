@@ -88,6 +88,7 @@ protected:
 
 private:
     void Uninit();
+    void WaitForLiveStop();
     void AddTrayIcon();
     void RemoveTrayIcon();
     void WatchTerminationRequests();

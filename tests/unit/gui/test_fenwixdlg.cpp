@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <thread>
@@ -309,6 +311,35 @@ TEST_F(IdleScreen, BadRepliesFromTheBackendAreHandledWithoutHarm) {
         }
     }
     EXPECT_TRUE(isOpen());
+}
+
+TEST_F(IdleScreen, ShutdownWaitsForARunningLivePushToConfirmItsStop) {
+    CComConfig* config = CComConfig::getInstance();
+    config->setIsPull(true);
+    config->setLivePushRunning(true);
+    config->setLiveStopConfirmed(false);
+    std::thread confirmer([config] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        config->setLiveStopConfirmed(true);
+    });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    dlg_.reset();  // the shutdown sequence runs here
+    const auto took = elapsed.elapsed();
+    confirmer.join();
+    EXPECT_GE(took, 1500);
+    EXPECT_LT(took, 10000);  // it stopped waiting once confirmed, long before its bound
+}
+
+TEST_F(IdleScreen, ShutdownDoesNotWaitWhenThisMachineDoesNotPush) {
+    CComConfig* config = CComConfig::getInstance();
+    config->setIsPull(false);
+    config->setLivePushRunning(true);
+    config->setLiveStopConfirmed(false);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    dlg_.reset();
+    EXPECT_LT(elapsed.elapsed(), 1000);
 }
 
 }  // namespace
