@@ -274,17 +274,41 @@ TEST_F(IdleScreen, OneTickTimersStopThemselves) {
 }
 
 // The sink runs on HTTP worker threads and reaches the window through the published channel.
-TEST_F(IdleScreen, LogoDownloadCompletionsReloadTheLogoOnTheUiThread) {
+// Completions that lead to a logo reload show in the logo picture.
+struct SinkCase {
+    const char* name;
+    bool failure;  // httpFail, else downloadBack
+    int type;
+    bool reloadsLogo;
+};
+
+class SinkRouting : public IdleScreen, public ::testing::WithParamInterface<SinkCase> {};
+
+TEST_P(SinkRouting, ReachesTheUiThreadByRequestType) {
+    const auto& c = GetParam();
     writeImage("logo.png", 128, 128);
     std::atomic<bool> back{false};
     std::thread worker([&] {
-        dlg_->downloadBack(15);
+        if (c.failure) {
+            dlg_->httpFail(c.type);
+        } else {
+            dlg_->downloadBack(c.type);
+        }
         back = true;
     });
-    ASSERT_TRUE(spinUntil([&] { return back.load(); }));
+    ASSERT_TRUE(spinUntil([&] { return back.load(); })) << c.name;
     worker.join();
-    EXPECT_FALSE(dlg_->logoPicture()->image().isEmpty());
+    EXPECT_EQ(!dlg_->logoPicture()->image().isEmpty(), c.reloadsLogo) << c.name;
+    EXPECT_TRUE(isOpen());
 }
+
+INSTANTIATE_TEST_SUITE_P(Completions, SinkRouting,
+                         ::testing::Values(SinkCase{"registration failed", true, 1, true},
+                                           SinkCase{"plan room failed", true, 3, false},
+                                           SinkCase{"report failed", true, 4, false},
+                                           SinkCase{"logo download failed", true, 15, true},
+                                           SinkCase{"logo downloaded", false, 15, true},
+                                           SinkCase{"other download finished", false, 9, false}));
 
 TEST_F(IdleScreen, BadRepliesFromTheBackendAreHandledWithoutHarm) {
     const char* replies[] = {
