@@ -6,6 +6,7 @@
 // the next read. Writes keep every other line of the file as it was.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -14,7 +15,7 @@ public:
     // Longest value handed back by a read, in characters.
     static constexpr std::size_t kMaxValueChars = 260;
     // A configuration file beyond this size is not ours and is treated as unreadable.
-    static constexpr std::size_t kMaxFileBytes = 1024 * 1024;
+    static constexpr std::size_t kMaxFileBytes = std::size_t{1024} * 1024;
 
     enum class FileState { Missing, Readable, Unreadable };
 

@@ -14,7 +14,7 @@ namespace fenwix::platform {
 namespace {
 
 // A real key holds a handful of short values; anything bigger is not ours.
-constexpr std::size_t kMaxStoreBytes = 64 * 1024;
+constexpr std::size_t kMaxStoreBytes = std::size_t{64} * 1024;
 
 struct Entry {
     std::string name;
