@@ -82,8 +82,8 @@ public:
     void open(const std::string& folder) override {
         pool_ = std::make_shared<spdlog::details::thread_pool>(8192, 1);
         auto sink = std::make_shared<spdlog::sinks::basic_file_sink_mt>(folder + "spdlog.log");
-        logger_ = std::make_shared<spdlog::async_logger>(
-            "bench", std::move(sink), pool_, spdlog::async_overflow_policy::block);
+        logger_ = std::make_shared<spdlog::async_logger>("bench", std::move(sink), pool_,
+                                                         spdlog::async_overflow_policy::block);
         logger_->set_pattern("%Y-%m-%d %H:%M:%S.%e [%t] %-9l %v %s:%#");
         logger_->set_level(spdlog::level::debug);
     }
@@ -115,7 +115,8 @@ long long countLines(const std::string& folder) {
         std::string carry;
         while (in) {
             in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-            std::string chunk = carry + std::string(buffer.data(), static_cast<size_t>(in.gcount()));
+            std::string chunk =
+                carry + std::string(buffer.data(), static_cast<size_t>(in.gcount()));
             size_t begin = 0;
             for (size_t end = chunk.find('\n'); end != std::string::npos;
                  end = chunk.find('\n', begin)) {
@@ -162,7 +163,8 @@ void measureThroughput(Subject& subject, const Options& options, const std::stri
 
 double percentile(std::vector<double> samples, double fraction) {
     std::sort(samples.begin(), samples.end());
-    const auto index = static_cast<size_t>(fraction * static_cast<double>(samples.size() - 1) + 0.5);
+    const auto index =
+        static_cast<size_t>(fraction * static_cast<double>(samples.size() - 1) + 0.5);
     return samples[std::min(index, samples.size() - 1)];
 }
 
@@ -267,10 +269,11 @@ int main(int argc, char** argv) {
 
     const Summary a = summarise(results[0]);
     const Summary b = summarise(results[1]);
-    std::printf("logging benchmark: %d runs (medians), %d producers x %d lines, %d paced samples "
-                "of %d calls\n",
-                options.runs, kProducers, options.linesPerProducer, options.latencySamples,
-                kCallsPerSample);
+    std::printf(
+        "logging benchmark: %d runs (medians), %d producers x %d lines, %d paced samples "
+        "of %d calls\n",
+        options.runs, kProducers, options.linesPerProducer, options.latencySamples,
+        kCallsPerSample);
     std::printf("%-22s %14s %14s %10s\n", "", "log4z", "spdlog", "ratio");
     std::printf("%-22s %14.0f %14.0f %9.2fx\n", "lines/s (4 threads)", a.linesPerSecond,
                 b.linesPerSecond, a.linesPerSecond / b.linesPerSecond);

@@ -35,7 +35,9 @@ void setConsoleSink(ConsoleSink sink) {
 
 namespace detail {
 
-void consoleInit() { consoleState(); }
+void consoleInit() {
+    consoleState();
+}
 
 void consolePrint(int level, std::string_view text) {
     ConsoleState& state = consoleState();

@@ -1,7 +1,9 @@
-// The free list of log entries: entries are recycled instead of freed after each write.
+// The free list of log entries: entries are recycled instead of freed after each write. New
+// entries come in large blocks, side by side, so a burst of lines touches few memory pages.
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -24,8 +26,17 @@ public:
     std::size_t size() const;
 
 private:
+    struct BlockFree {
+        void operator()(void* block) const;
+    };
+
+    // Adds a block of new entries to the free list (called with the lock held).
+    bool grow();
+
     mutable std::mutex mutex_;
     std::vector<LogData*> free_;
+    std::vector<std::unique_ptr<void, BlockFree>> blocks_;
+    std::vector<std::unique_ptr<LogData>> singles_;
 };
 
 }  // namespace log4z::detail

@@ -16,7 +16,7 @@ namespace {
 // program gets one write and flush per round, not per line; an idle writer waits without a
 // time-out. A queue this long ends the wait early.
 constexpr auto kLinger = std::chrono::milliseconds(50);
-constexpr std::size_t kWakeBatch = 4096;
+constexpr std::size_t kWakeBatch = 256;
 
 constexpr std::string_view kBang = "!!!!!!!!!!!!!!!!!!!!!!!!!! \r\n";
 
@@ -36,14 +36,6 @@ LogWriter::LogWriter() : who_(detail::currentProcessIdentity()) {}
 
 LogWriter::~LogWriter() {
     stop();
-    std::vector<LogData*> left;
-    {
-        const std::lock_guard<std::mutex> lock(queueMutex_);
-        left.swap(queue_);
-    }
-    for (LogData* entry : left) {
-        delete entry;
-    }
 }
 
 bool LogWriter::start() {
