@@ -59,6 +59,10 @@ void reuseAddress(socket_t sock) {
 Listener::Listener(SimCore& core, std::string host) : core_(core), host_(std::move(host)) {}
 
 Listener::~Listener() {
+    join();
+}
+
+void Listener::join() {
     stop();
     if (reopener_.joinable()) {
         reopener_.join();

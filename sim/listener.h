@@ -42,6 +42,9 @@ public:
     // Stops serving for good; wait() returns afterwards.
     void stop();
     void wait();
+    // Stops and waits for every worker to finish its request (handlers may still be running
+    // until then, so call this before the handlers' owners go away).
+    void join();
 
 private:
     struct Cycle {

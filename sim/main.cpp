@@ -87,5 +87,7 @@ int main(int argc, char** argv) {
     });
     signalWaiter.detach();
     listener.wait();
+    push.interruptWaiters();  // held polls answer now instead of after their hold
+    listener.join();
     return 0;
 }

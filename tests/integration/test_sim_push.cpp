@@ -235,4 +235,22 @@ TEST_F(SimPush, DownDropsHeldPollsAtOnce) {
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
 }
 
+TEST(SimPushShutdown, EndsPromptlyAndCleanlyWhilePollsAreHeld) {
+    SimProcess sim({"--hold-ms", "20000"});
+    const Json::Value reg =
+        simParseJson(terminalRequest(sim.port(), "GET",
+                                     std::string("/api/register?") + kPushKeys + "&userid=U1", "")
+                         .body);
+    const std::string tok = reg["payload"]["token"].asString();
+    auto poll = std::async(std::launch::async, [&] {
+        return terminalRequest(sim.port(), "GET", "/api/getData?token=" + tok + "&userid=U1", "",
+                               30000);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto start = Clock::now();
+    EXPECT_TRUE(sim.stop());
+    EXPECT_LT(msSince(start), 2000);
+    poll.wait();
+}
+
 }  // namespace

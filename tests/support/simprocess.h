@@ -167,22 +167,25 @@ public:
         return s.str();
     }
 
-    // Ends the process (SIGTERM, then SIGKILL after 3 s); safe to call twice.
-    void stop() {
+    // Ends the process (SIGTERM, then SIGKILL after 3 s); safe to call twice. True when it
+    // ended by itself with exit status 0.
+    bool stop() {
         if (pid_ <= 0) {
-            return;
+            return false;
         }
         kill(pid_, SIGTERM);
+        int status = 0;
         for (int i = 0; i < 300; ++i) {
-            if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
                 pid_ = -1;
-                return;
+                return WIFEXITED(status) && WEXITSTATUS(status) == 0;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
         pid_ = -1;
+        return false;
     }
 
     httplib::Client client(int timeoutSec = 10) const {
