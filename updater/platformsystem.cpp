@@ -1,10 +1,9 @@
 #include "updater/platformsystem.h"
 
 #include <chrono>
-#include <cstdlib>
-#include <iostream>
 #include <thread>
 
+#include "platform/debugtrace.h"
 #include "platform/process.h"
 #include "platform/shellopen.h"
 
@@ -26,12 +25,8 @@ void PlatformSystem::sleepMs(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-// The debug output stream: silent unless FENWIX_DEBUG_TRACE is set, then the error stream.
 void PlatformSystem::debugTrace(const std::string& text) {
-    const char* enabled = std::getenv("FENWIX_DEBUG_TRACE");
-    if (enabled != nullptr && *enabled != '\0') {
-        std::cerr << text << std::flush;
-    }
+    platform::debugTrace(text);
 }
 
 std::uint32_t PlatformSystem::ownProcessId() {

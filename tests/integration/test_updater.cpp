@@ -252,6 +252,22 @@ TEST_F(UpdaterProgram, EndsAProcessWhoseProgramFileWasRemoved) {
     EXPECT_TRUE(wasKilled(pid));
 }
 
+TEST_F(UpdaterProgram, TracesTheNamesItWalksUpToTheMatchWhenAsked) {
+    const std::string name = uniqueName("fwxtraced");
+    const pid_t pid = startDummy(name);
+    ::setenv("FENWIX_DEBUG_TRACE", "1", 1);
+    const UpdaterResult result = runUpdater({name, markerInstaller().string()});
+    ::unsetenv("FENWIX_DEBUG_TRACE");
+
+    EXPECT_TRUE(wasKilled(pid));
+    // One name per line, in pid order, and the walk stops at the process it ends.
+    ASSERT_GE(result.err.size(), name.size() + 2);
+    EXPECT_EQ(result.err.substr(result.err.size() - name.size() - 2), "\n" + name + "\n");
+    // This test program started its target, so it comes earlier in the walk.
+    const std::string self = fs::read_symlink("/proc/self/exe").filename().string();
+    EXPECT_NE(result.err.find("\n" + self + "\n"), std::string::npos) << result.err;
+}
+
 // --- opening the installer -------------------------------------------------------------------
 
 TEST_F(UpdaterProgram, MissingProcessStillOpensANonExecutableInstaller) {
