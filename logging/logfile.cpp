@@ -26,6 +26,14 @@ std::tm localTm(std::int64_t seconds) {
     return tm;
 }
 
+std::int64_t secondsIntoDay(const std::tm& tm) {
+    return tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec;
+}
+
+bool sameDate(const std::tm& a, const std::tm& b) {
+    return a.tm_mday == b.tm_mday && a.tm_mon == b.tm_mon && a.tm_year == b.tm_year;
+}
+
 }  // namespace
 
 ProcessIdentity currentProcessIdentity() {
@@ -67,18 +75,22 @@ std::string logFolder(const LoggerSettings& settings, std::int64_t seconds) {
 }
 
 std::pair<std::int64_t, std::int64_t> localDayBounds(std::int64_t seconds) {
-    std::tm tm = localTm(seconds);
-    const std::int64_t start = seconds - (tm.tm_hour * 3600 + tm.tm_min * 60 + tm.tm_sec);
-    // The next midnight from the calendar, so days of 23 or 25 hours end where they should.
-    tm.tm_mday += 1;
-    tm.tm_hour = 0;
-    tm.tm_min = 0;
-    tm.tm_sec = 0;
-    tm.tm_isdst = -1;
-    const std::time_t next = std::mktime(&tm);
-    const std::int64_t end = next == static_cast<std::time_t>(-1) || next <= start
-                                 ? start + 86400
-                                 : static_cast<std::int64_t>(next);
+    // Stepping back by the time of day, or on by 24 hours, lands on a midnight except on the
+    // days of a clock change, where it lands an hour off; the time of day found there says
+    // which way and how far.
+    const std::tm today = localTm(seconds);
+    const std::int64_t startGuess = seconds - secondsIntoDay(today);
+    const std::tm atStart = localTm(startGuess);
+    const std::int64_t start = sameDate(atStart, today)
+                                   ? startGuess - secondsIntoDay(atStart)
+                                   : startGuess + 86400 - secondsIntoDay(atStart);
+    const std::int64_t endGuess = start + 86400;
+    const std::tm atEnd = localTm(endGuess);
+    const std::int64_t end = sameDate(atEnd, today) ? endGuess + 86400 - secondsIntoDay(atEnd)
+                                                    : endGuess - secondsIntoDay(atEnd);
+    if (start > seconds || end <= seconds) {
+        return {seconds - secondsIntoDay(today), seconds - secondsIntoDay(today) + 86400};
+    }
     return {start, end};
 }
 

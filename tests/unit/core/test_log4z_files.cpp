@@ -2,13 +2,17 @@
 // level filtering, and what happens when no file can be opened.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <string>
 
 #include "logging/log4z.h"
+#include "logging/logfile.h"
 #include "platform/process.h"
 #include "support/log4zfixture.h"
 
@@ -275,6 +279,82 @@ TEST_F(Log4zTest, DisplayShowsEachLineOnTheConsoleWithItsLevel) {
     EXPECT_EQ(shown[1].first, log4z::LOG_LEVEL_DEBUG);
     EXPECT_EQ(shown[0].second.substr(shown[0].second.size() - 2), "\r\n");
     EXPECT_TRUE(logFiles().empty());
+}
+
+// A zone with daylight saving (central Europe, as a rule so no zone files are needed): its
+// spring day has 23 hours and its autumn day 25.
+class DaylightSaving : public Log4zTest {
+protected:
+    void SetUp() override {
+        const char* zone = std::getenv("TZ");
+        hadZone_ = zone != nullptr;
+        oldZone_ = hadZone_ ? zone : "";
+        ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+        ::tzset();
+        Log4zTest::SetUp();
+    }
+    void TearDown() override {
+        Log4zTest::TearDown();
+        if (hadZone_) {
+            ::setenv("TZ", oldZone_.c_str(), 1);
+        } else {
+            ::unsetenv("TZ");
+        }
+        ::tzset();
+    }
+    static void setUtcClock(std::int64_t seconds) {
+        const auto at = std::chrono::system_clock::time_point(std::chrono::seconds(seconds));
+        log4z::setClockForTesting([at] { return at; });
+    }
+
+private:
+    bool hadZone_ = false;
+    std::string oldZone_;
+};
+
+TEST_F(DaylightSaving, LocalDayRunsFromMidnightToMidnight) {
+    struct Case {
+        const char* day;
+        std::int64_t inside, start, end;
+    };
+    const Case cases[] = {{"23 hours", 1711879200, 1711839600, 1711922400},
+                          {"25 hours", 1730026800, 1729980000, 1730070000},
+                          {"24 hours", 1717236000, 1717192800, 1717279200},
+                          {"first second", 1729980000, 1729980000, 1730070000},
+                          {"last second", 1730069999, 1729980000, 1730070000}};
+    for (const Case& c : cases) {
+        const auto bounds = log4z::detail::localDayBounds(c.inside);
+        EXPECT_EQ(bounds.first, c.start) << c.day;
+        EXPECT_EQ(bounds.second, c.end) << c.day;
+    }
+}
+
+TEST_F(DaylightSaving, LongAutumnDayKeepsOneFileUntilMidnight) {
+    setUtcClock(1729981800);  // 2024-10-27 00:30 summer time
+    start();
+    LOGI("dst early");
+    setUtcClock(1730068200);  // 23:30 winter time, 24 h after midnight but the same day
+    LOGI("dst late");
+    setUtcClock(1730070300);  // 2024-10-28 00:05
+    LOGI("dst next");
+    flush();
+    const std::vector<std::string> expected = {expectedName("Main", "202410270030", "000"),
+                                               expectedName("Main", "202410280005", "000")};
+    ASSERT_EQ(logFiles(), expected);
+    EXPECT_NE(readFile(expected[0]).find("2024-10-27 23:30:00.000"), std::string::npos);
+}
+
+TEST_F(DaylightSaving, LineTimeFollowsTheClockChange) {
+    start();
+    setUtcClock(1711846799);  // the last second of winter time
+    LOGI("dst before");
+    setUtcClock(1711846800);
+    LOGI("dst after");
+    flush();
+    const auto lines = linesWith("dst ");
+    ASSERT_EQ(lines.size(), 2U);
+    EXPECT_EQ(lines[0].substr(0, 23), "2024-03-31 01:59:59.000");
+    EXPECT_EQ(lines[1].substr(0, 23), "2024-03-31 03:00:00.000");
 }
 
 }  // namespace
