@@ -44,10 +44,15 @@ struct ReplyOverride {
 // Per-device records and the configured replies, behind one lock.
 class BusinessState {
 public:
-    // Runs fn on the record of that device (created when new) under the lock.
+    // Runs fn on the record of that device (created when new) under the lock. A request
+    // without a device key gets a scratch record that is not kept.
     template <typename Fn>
     auto withDevice(const std::string& deviceKey, Fn fn) {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (deviceKey.empty()) {
+            DeviceRecord scratch;
+            return fn(scratch);
+        }
         DeviceRecord& record = deviceLocked(deviceKey);
         return fn(record);
     }

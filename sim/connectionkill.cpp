@@ -59,7 +59,7 @@ int findDescriptor(const std::string& inode) {
         const std::string path = "/proc/self/fd/" + name;
         const ssize_t n = readlink(path.c_str(), target, sizeof(target) - 1);
         if (n > 0 && wanted == std::string(target, static_cast<size_t>(n))) {
-            found = std::atoi(name.c_str());
+            found = static_cast<int>(std::strtol(name.c_str(), nullptr, 10));
             break;
         }
     }

@@ -178,7 +178,8 @@ async function setBusiness() {
 async function showEffective() {
   const dev = $('bDevice').value.trim();
   const r = await call('GET', '/admin/business' + (dev ? '?deviceKey=' + encodeURIComponent(dev) : ''));
-  $('effective').textContent = JSON.stringify(r.effective[$('bPath').value], null, 2) + '\n\noverrides: ' + JSON.stringify(r.overrides, null, 1);
+  const key = Object.keys(r.effective).find(k => k.endsWith('/' + $('bPath').value));
+  $('effective').textContent = key + '\n' + JSON.stringify(r.effective[key], null, 2) + '\n\noverrides: ' + JSON.stringify(r.overrides, null, 1);
 }
 async function setFault() {
   const body = {path: $('fPath').value.trim(), close: $('fClose').checked, passThrough: $('fPass').checked, body: $('fBody').value};

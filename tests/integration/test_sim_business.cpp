@@ -259,4 +259,10 @@ TEST_F(SimBusiness, EveryStartReplyCarriesAFreshLiveId) {
               0);
 }
 
+TEST_F(SimBusiness, RequestsWithoutADeviceKeyAreAnsweredButCreateNoDevice) {
+    EXPECT_TRUE(post("/api/business/app/destroy", "x=1")["success"].asBool());
+    EXPECT_TRUE(post("/api/business/desktop/ping", "")["success"].asBool());
+    EXPECT_EQ(sim_->admin("GET", "/admin/devices")["devices"].size(), 0u);
+}
+
 }  // namespace
