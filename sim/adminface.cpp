@@ -87,6 +87,10 @@ void AdminFace::install(SimCore& core) {
         return ok();
     });
 
+    core.routePrefix("*", "/admin/", [](const SimRequest& r) {
+        return fail("no admin call " + r.method + " " + r.path + " (see /admin/help)", 404);
+    });
+
     core.route("GET", "/admin/settings", bind(&AdminFace::settings));
     core.route("POST", "/admin/settings", bind(&AdminFace::settings));
     core.route("POST", "/admin/reset", bind(&AdminFace::reset));

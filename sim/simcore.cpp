@@ -24,18 +24,39 @@ void SimCore::route(const std::string& method, const std::string& path, SimHandl
     routes_[{method, path}] = std::move(handler);
 }
 
+void SimCore::routePrefix(const std::string& method, const std::string& prefix,
+                          SimHandler handler) {
+    prefixRoutes_[{method, prefix}] = std::move(handler);
+}
+
+const SimHandler* SimCore::findPrefix(const std::string& method, const std::string& path) const {
+    const SimHandler* best = nullptr;
+    size_t bestLength = 0;
+    for (const auto& [key, handler] : prefixRoutes_) {
+        const bool methodMatches = key.first == "*" || key.first == method;
+        if (methodMatches && path.compare(0, key.second.size(), key.second) == 0 &&
+            (best == nullptr || key.second.size() > bestLength)) {
+            best = &handler;
+            bestLength = key.second.size();
+        }
+    }
+    return best;
+}
+
 SimReply SimCore::dispatch(const SimRequest& request) const {
-    auto it = routes_.find({request.method, request.path});
+    // HEAD is answered like GET (the HTTP library drops the body).
+    const std::string method = request.method == "HEAD" ? "GET" : request.method;
+    auto it = routes_.find({method, request.path});
     if (it == routes_.end()) {
         it = routes_.find({"*", request.path});
     }
-    if (it == routes_.end() && request.method == "HEAD") {
-        it = routes_.find({"GET", request.path});
+    if (it != routes_.end()) {
+        return it->second(request);
     }
-    if (it == routes_.end()) {
-        return jsonReply(envelope(false, Json::Value(), "unknown path " + request.path), 404);
+    if (const SimHandler* handler = findPrefix(method, request.path)) {
+        return (*handler)(request);
     }
-    return it->second(request);
+    return jsonReply(envelope(false, Json::Value(), "unknown path " + request.path), 404);
 }
 
 SimReply SimCore::handle(SimRequest request) {

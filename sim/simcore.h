@@ -17,8 +17,10 @@ class SimCore {
 public:
     explicit SimCore(bool strict) : strict_(strict) {}
 
-    // method "*" matches any method; exact paths only.
+    // method "*" matches any method. Exact paths win over prefixes; the longest prefix wins.
+    // A new face adds its paths here from its install(core).
     void route(const std::string& method, const std::string& path, SimHandler handler);
+    void routePrefix(const std::string& method, const std::string& prefix, SimHandler handler);
 
     // Turns the raw parts of a request into a SimRequest and answers it.
     SimReply handle(SimRequest request);
@@ -32,7 +34,10 @@ public:
 private:
     SimReply dispatch(const SimRequest& request) const;
 
+    const SimHandler* findPrefix(const std::string& method, const std::string& path) const;
+
     std::map<std::pair<std::string, std::string>, SimHandler> routes_;
+    std::map<std::pair<std::string, std::string>, SimHandler> prefixRoutes_;
     RequestLog requests_;
     CannedReplies replies_;
     StrictChecker strict_;

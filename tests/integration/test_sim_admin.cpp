@@ -108,6 +108,19 @@ TEST_F(SimAdmin, CannedReplyServesDownloadsOnPathsWithoutAHandler) {
     EXPECT_EQ(r->body, digits(5000));
 }
 
+TEST_F(SimAdmin, UnknownAdminCallsAreRefusedWithAnError) {
+    auto c = sim_->client();
+    for (const char* path : {"/admin/nothing", "/admin/replies/x"}) {
+        auto r = c.Get(path);
+        ASSERT_TRUE(r) << path;
+        EXPECT_EQ(r->status, 404) << path;
+        EXPECT_NE(simParseJson(r->body)["error"].asString().find("/admin/help"), std::string::npos);
+    }
+    auto wrongMethod = c.Put("/admin/down", "{}", "application/json");
+    ASSERT_TRUE(wrongMethod);
+    EXPECT_EQ(wrongMethod->status, 404);
+}
+
 TEST_F(SimAdmin, DeleteClearsEveryCannedReply) {
     Json::Value spec;
     spec["path"] = "/api/business/desktop/ping";
