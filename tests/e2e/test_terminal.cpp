@@ -77,7 +77,7 @@ const std::regex kLogLine(
 TEST(Terminal, StartsShowsItsIdleWindowWritesItsLogAndEndsOnASignal) {
     TerminalSandbox sandbox;
     TerminalProcess terminal(sandbox);
-    ASSERT_TRUE(waitStarted(sandbox, terminal));
+    ASSERT_TRUE(waitStarted(sandbox, terminal)) << logOf(sandbox, terminal.pid());
     std::this_thread::sleep_for(1s);  // let it paint before the picture is taken
     screenshot("idle-window.png");
 
@@ -109,7 +109,7 @@ TEST(Terminal, StartsShowsItsIdleWindowWritesItsLogAndEndsOnASignal) {
 TEST(Terminal, ASecondCopyExitsWithMinusOneAndLeavesTheFirstRunning) {
     TerminalSandbox sandbox;
     TerminalProcess first(sandbox);
-    ASSERT_TRUE(waitStarted(sandbox, first));
+    ASSERT_TRUE(waitStarted(sandbox, first)) << logOf(sandbox, first.pid());
 
     TerminalProcess second(sandbox);
     EXPECT_EQ(second.waitExit(30s), 255);  // exit code -1
@@ -135,7 +135,7 @@ TEST(Terminal, EscapeEnterAndAltF4DoNotCloseItButAltQDoes) {
     }
     TerminalSandbox sandbox;
     TerminalProcess terminal(sandbox);
-    ASSERT_TRUE(waitStarted(sandbox, terminal));
+    ASSERT_TRUE(waitStarted(sandbox, terminal)) << logOf(sandbox, terminal.pid());
     const std::string window = mainWindowId(terminal.pid());
     ASSERT_FALSE(window.empty());
     const std::string press = "xdotool windowfocus --sync " + window + " key --clearmodifiers ";
