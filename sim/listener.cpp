@@ -48,6 +48,21 @@ void writeReply(const httplib::Request& req, const SimReply& reply, httplib::Res
     }
 }
 
+// The library listens with a backlog of 5: a burst of terminals connecting at once would see
+// dropped handshakes and retries seconds later. listen() again on the bound socket raises it.
+class WideBacklogServer : public httplib::Server {
+public:
+    void widenBacklog() {
+        const socket_t sock = svr_sock_;
+        if (sock != INVALID_SOCKET) {
+            ::listen(sock, kBacklog);
+        }
+    }
+
+private:
+    static constexpr int kBacklog = 1024;
+};
+
 // Plain SO_REUSEADDR: rebinding after a down period works while old connections linger, and two
 // sims can never share one port by accident.
 void reuseAddress(socket_t sock) {
@@ -80,10 +95,12 @@ void Listener::join() {
 }
 
 std::unique_ptr<httplib::Server> Listener::makeServer() {
-    auto server = std::make_unique<httplib::Server>();
+    auto server = std::make_unique<WideBacklogServer>();
     server->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
     server->set_socket_options(reuseAddress);
     server->set_keep_alive_timeout(2);
+    // Far above anything the terminal sends; a runaway client gets 413 instead of eating memory.
+    server->set_payload_max_length(64u * 1024 * 1024);
     auto handler = [this](const httplib::Request& req, httplib::Response& res) {
         writeReply(req, core_.handle(toSimRequest(req)), res);
     };
@@ -109,6 +126,7 @@ bool Listener::open(int port) {
     } else {
         port_ = port;
     }
+    static_cast<WideBacklogServer*>(server.get())->widenBacklog();
     cycles_.emplace_back();
     Cycle& cycle = cycles_.back();
     cycle.server = std::move(server);

@@ -87,7 +87,8 @@ int main(int argc, char** argv) {
     });
     signalWaiter.detach();
     listener.wait();
-    push.interruptWaiters();  // held polls answer now instead of after their hold
+    push.interruptWaiters();  // held polls and injected delays end now
+    core.interruptDelays();
     listener.join();
     return 0;
 }

@@ -3,7 +3,6 @@
 #include "sim/jsonutil.h"
 
 #include <chrono>
-#include <thread>
 
 namespace fenwixsim {
 
@@ -59,6 +58,22 @@ SimReply SimCore::dispatch(const SimRequest& request) const {
     return jsonReply(envelope(false, Json::Value(), "unknown path " + request.path), 404);
 }
 
+void SimCore::delay(int ms) {
+    if (ms <= 0) {
+        return;
+    }
+    std::unique_lock<std::mutex> lock(delayMutex_);
+    delayWake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return delaysInterrupted_; });
+}
+
+void SimCore::interruptDelays() {
+    {
+        std::lock_guard<std::mutex> lock(delayMutex_);
+        delaysInterrupted_ = true;
+    }
+    delayWake_.notify_all();
+}
+
 SimReply SimCore::handle(SimRequest request) {
     request.queryForm = parseForm(request.query);
     if (request.method == "POST") {
@@ -72,9 +87,7 @@ SimReply SimCore::handle(SimRequest request) {
     request.seq = requests_.add(request);
     strict_.check(request);
     if (auto canned = replies_.take(request.path)) {
-        if (canned->delayMs > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(canned->delayMs));
-        }
+        delay(canned->delayMs);
         if (!canned->passThrough) {
             SimReply reply;
             reply.status = canned->status;

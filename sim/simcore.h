@@ -5,7 +5,9 @@
 #include "sim/simtypes.h"
 #include "sim/strictchecker.h"
 
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -31,8 +33,12 @@ public:
 
     static bool isControlPath(const std::string& path);
 
+    // Ends every injected delay at once (the sim is shutting down).
+    void interruptDelays();
+
 private:
     SimReply dispatch(const SimRequest& request) const;
+    void delay(int ms);
 
     const SimHandler* findPrefix(const std::string& method, const std::string& path) const;
 
@@ -41,6 +47,9 @@ private:
     RequestLog requests_;
     CannedReplies replies_;
     StrictChecker strict_;
+    std::mutex delayMutex_;
+    std::condition_variable delayWake_;
+    bool delaysInterrupted_ = false;
 };
 
 // The envelope every business and push reply uses.

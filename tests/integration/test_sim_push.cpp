@@ -235,7 +235,7 @@ TEST_F(SimPush, DownDropsHeldPollsAtOnce) {
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
 }
 
-TEST(SimPushShutdown, EndsPromptlyAndCleanlyWhilePollsAreHeld) {
+TEST(SimPushShutdown, EndsPromptlyAndCleanlyWhilePollsAndDelaysAreHeld) {
     SimProcess sim({"--hold-ms", "20000"});
     const Json::Value reg =
         simParseJson(terminalRequest(sim.port(), "GET",
@@ -246,11 +246,19 @@ TEST(SimPushShutdown, EndsPromptlyAndCleanlyWhilePollsAreHeld) {
         return terminalRequest(sim.port(), "GET", "/api/getData?token=" + tok + "&userid=U1", "",
                                30000);
     });
+    Json::Value slow;
+    slow["path"] = "/api/business/desktop/ping";
+    slow["delayMs"] = 60000;
+    sim.setReply(slow);
+    auto delayed = std::async(std::launch::async, [&] {
+        return terminalRequest(sim.port(), "POST", "/api/business/desktop/ping", "", 30000);
+    });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const auto start = Clock::now();
     EXPECT_TRUE(sim.stop());
     EXPECT_LT(msSince(start), 2000);
     poll.wait();
+    delayed.wait();
 }
 
 }  // namespace
