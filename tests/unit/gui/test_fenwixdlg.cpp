@@ -2,6 +2,8 @@
 // routing through the published main window, and the layout of the pictures.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -85,6 +87,11 @@ struct VersionCase {
     bool marked;
 };
 
+// Readable parameter names in test listings.
+void PrintTo(const VersionCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class VersionFooter : public IdleScreen, public ::testing::WithParamInterface<VersionCase> {
 protected:
     void SetUp() override {}
@@ -111,6 +118,11 @@ struct KeyCase {
     Qt::KeyboardModifiers modifiers;
     bool staysOpen;
 };
+
+// Readable parameter names in test listings.
+void PrintTo(const KeyCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class MainWindowKeyPresses : public IdleScreen, public ::testing::WithParamInterface<KeyCase> {};
 
@@ -174,6 +186,11 @@ struct NoticeCase {
     int cameraState;  // afterwards
     int micState;
 };
+
+// Readable parameter names in test listings.
+void PrintTo(const NoticeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Notices : public IdleScreen, public ::testing::WithParamInterface<NoticeCase> {};
 
@@ -281,6 +298,11 @@ struct SinkCase {
     int type;
     bool reloadsLogo;
 };
+
+// Readable parameter names in test listings.
+void PrintTo(const SinkCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SinkRouting : public IdleScreen, public ::testing::WithParamInterface<SinkCase> {};
 

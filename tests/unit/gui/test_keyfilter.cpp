@@ -1,6 +1,8 @@
 // Which key presses reach the main window's controls and which act as commands.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "app/keyfilter.h"
 
 namespace {
@@ -11,6 +13,11 @@ struct KeyCase {
     Qt::KeyboardModifiers modifiers;
     MainKeyAction expected;
 };
+
+// Readable parameter names in test listings.
+void PrintTo(const KeyCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class MainWindowKeys : public ::testing::TestWithParam<KeyCase> {};
 

@@ -1,6 +1,8 @@
 // The five-quick-clicks rule of the student picture, driven with explicit wall-clock times.
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdint>
 #include <vector>
 
@@ -13,6 +15,11 @@ struct ClickCase {
     std::vector<std::int64_t> times;  // wall clock of each click, ms
     int closingClick;                 // 1-based index of the click that closes; 0: none
 };
+
+// Readable parameter names in test listings.
+void PrintTo(const ClickCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class QuickClicks : public ::testing::TestWithParam<ClickCase> {};
 
