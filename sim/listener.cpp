@@ -15,6 +15,7 @@ namespace {
 SimRequest toSimRequest(const httplib::Request& req) {
     SimRequest request;
     request.method = req.method;
+    request.version = req.version;
     std::string rawPath;
     splitTarget(req.target, rawPath, request.query);
     request.path = req.path;

@@ -59,9 +59,10 @@ Usage: fenwix-sim [--port N] [--port-file F] [--hold-ms N] [--strict] [--help]
   --port-file F   write the port number to file F once listening.
   --hold-ms N     how long a push data request (/api/getData) is held when no command is
                   queued, in milliseconds (default 1500).
-  --strict        check every request against the exact forms the terminal sends (method,
-                  zero byte at the end of the body, parameter names, order and values) and
-                  record each deviation; they are written to stderr and listed by the admin API.
+  --strict        check every request against the exact forms the terminal sends (HTTP/1.1,
+                  method, form content type, the zero byte that ends every body, parameter
+                  names, order and values; any other path under /api/) and record each
+                  deviation; they are written to stderr and listed by the admin API.
   --help          this text.
 
 Point a terminal at it with apibaseurl and pushbaseurl = http://127.0.0.1:<port> in section

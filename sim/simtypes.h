@@ -16,6 +16,7 @@ using HeaderList = std::vector<std::pair<std::string, std::string>>;
 struct SimRequest {
     long long seq = 0;
     std::string method;
+    std::string version;  // e.g. "HTTP/1.1"
     std::string path;
     std::string query;  // raw, without '?'
     HeaderList headers;

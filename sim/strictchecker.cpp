@@ -57,6 +57,9 @@ public:
     }
 
     void framing(const FormFormat& format) {
+        if (request_.version != "HTTP/1.1") {
+            add("HTTP/1.1", request_.version);
+        }
         if (request_.method != format.method) {
             add("method " + format.method, "method " + request_.method);
         }
@@ -128,6 +131,11 @@ std::vector<Deviation> StrictChecker::inspect(const SimRequest& request) {
     std::vector<Deviation> found;
     const FormFormat* format = findFormat(request.path);
     if (format == nullptr) {
+        // Downloads use other paths; under /api/ only the terminal's own paths exist.
+        if (request.path.compare(0, 5, "/api/") == 0) {
+            found.push_back(
+                {request.seq, request.path, "a path the terminal uses", "path " + request.path});
+        }
         return found;
     }
     Inspection inspection(request, found);

@@ -164,6 +164,27 @@ TEST_F(SimStrict, PostWithoutTheZeroByteIsADeviation) {
     EXPECT_NE(d[0]["expected"].asString().find("zero byte"), std::string::npos);
 }
 
+TEST_F(SimStrict, OtherHttpVersionIsADeviation) {
+    const std::string body = "deviceKey=DSK_u9" + std::string(1, '\0');
+    const std::string request =
+        "POST /api/business/app/destroy HTTP/1.0\r\nHost: h\r\nContent-Type: "
+        "application/x-www-form-urlencoded\r\nContent-Length: " +
+        std::to_string(body.size()) + "\r\n\r\n" + body;
+    ASSERT_TRUE(rawExchange(sim_->port(), request).ok);
+    const Json::Value d = sim_->deviations();
+    ASSERT_EQ(d.size(), 1u) << fenwixtest::simJsonText(d);
+    EXPECT_EQ(d[0]["expected"].asString(), "HTTP/1.1");
+    EXPECT_EQ(d[0]["got"].asString(), "HTTP/1.0");
+}
+
+TEST_F(SimStrict, UnknownApiPathIsADeviationButDownloadPathsAreNot) {
+    ASSERT_TRUE(terminalRequest(sim_->port(), "POST", "/api/business/app/registr", "a=1").ok);
+    ASSERT_TRUE(terminalRequest(sim_->port(), "GET", "/files/logo.png", "").ok);
+    const Json::Value d = sim_->deviations();
+    ASSERT_EQ(d.size(), 1u) << fenwixtest::simJsonText(d);
+    EXPECT_EQ(d[0]["path"].asString(), "/api/business/app/registr");
+}
+
 TEST_F(SimStrict, GetWithoutBodyOrFormTypeIsADeviation) {
     const std::string request = std::string("GET /api/register") + kPushQuery +
                                 " HTTP/1.1\r\nHost: h\r\nConnection: close\r\n\r\n";
