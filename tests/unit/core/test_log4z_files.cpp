@@ -4,6 +4,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -203,13 +204,14 @@ TEST_F(Log4zTest, EachLoggerWritesItsOwnFile) {
     LOG_INFO(media, "to media");
     LOGI("to main");
     flush();
-    const std::vector<std::string> expected = {
-        "media/" + expectedName("media", "202010101010", "000"),
-        expectedName("Main", "202010101010", "000")};
+    const std::string mediaFile = "media/" + expectedName("media", "202010101010", "000");
+    const std::string mainFile = expectedName("Main", "202010101010", "000");
+    std::vector<std::string> expected = {mediaFile, mainFile};
+    std::sort(expected.begin(), expected.end());
     ASSERT_EQ(logFiles(), expected);
-    EXPECT_NE(readFile(expected[0]).find("to media"), std::string::npos);
-    EXPECT_EQ(readFile(expected[0]).find("to main"), std::string::npos);
-    EXPECT_EQ(readFile(expected[1]).find("to media"), std::string::npos);
+    EXPECT_NE(readFile(mediaFile).find("to media"), std::string::npos);
+    EXPECT_EQ(readFile(mediaFile).find("to main"), std::string::npos);
+    EXPECT_EQ(readFile(mainFile).find("to media"), std::string::npos);
 }
 
 TEST_F(Log4zTest, ChangingThePathWhileRunningMovesTheNextLines) {
@@ -221,9 +223,11 @@ TEST_F(Log4zTest, ChangingThePathWhileRunningMovesTheNextLines) {
     flush();
     const auto files = logFiles();
     ASSERT_EQ(files.size(), 2U);
-    EXPECT_EQ(files[0].rfind("moved/", 0), 0U);
-    EXPECT_NE(readFile(files[0]).find("new place"), std::string::npos);
-    EXPECT_EQ(readFile(files[1]).find("new place"), std::string::npos);
+    for (const std::string& file : files) {
+        const bool moved = file.rfind("moved/", 0) == 0;
+        EXPECT_EQ(readFile(file).find("new place") != std::string::npos, moved) << file;
+        EXPECT_EQ(readFile(file).find("old place") != std::string::npos, !moved) << file;
+    }
 }
 
 TEST_F(Log4zTest, UnopenableFileIsReportedOnTheConsoleAndLoggingGoesOn) {
