@@ -48,12 +48,14 @@ Json::Value defaultSetting() {
     return s;
 }
 
+// Sanitised first: the admin API writes texts as raw UTF-8, so no broken bytes may get in.
 Json::Value parsedOrText(const std::string& text) {
+    const std::string clean = sanitizeUtf8(text);
     Json::Value parsed;
-    if (parseJson(text, parsed)) {
+    if (parseJson(clean, parsed)) {
         return parsed;
     }
-    return Json::Value(sanitizeUtf8(text));
+    return Json::Value(clean);
 }
 }  // namespace
 

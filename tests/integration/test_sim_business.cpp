@@ -265,4 +265,41 @@ TEST_F(SimBusiness, RequestsWithoutADeviceKeyAreAnsweredButCreateNoDevice) {
     EXPECT_EQ(sim_->admin("GET", "/admin/devices")["devices"].size(), 0u);
 }
 
+bool validUtf8(const std::string& s) {
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t n = c < 0x80         ? 1
+                         : (c >> 5) == 6  ? 2
+                         : (c >> 4) == 14 ? 3
+                         : (c >> 3) == 30 ? 4
+                                          : 0;
+        if (n == 0 || i + n > s.size()) {
+            return false;
+        }
+        for (size_t k = 1; k < n; ++k) {
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        i += n;
+    }
+    return true;
+}
+
+TEST_F(SimBusiness, BrokenUtf8InReportsStillGivesValidAdminJson) {
+    post("/api/business/app/reportConferenceInfo",
+         "deviceKey=DSK_b&str=[{\"name\":\"\xE5\xBC\",\"type\":5}]\n&temp=");
+    post("/api/business/app/reportMsg", "deviceKey=DSK_b&roomId=\xFF\xFE");
+    auto c = sim_->client();
+    for (const char* path : {"/admin/device?deviceKey=DSK_b", "/admin/requests"}) {
+        auto r = c.Get(path);
+        ASSERT_TRUE(r) << path;
+        EXPECT_TRUE(validUtf8(r->body)) << path;
+        EXPECT_NO_THROW(simParseJson(r->body)) << path;
+    }
+    const Json::Value d = sim_->device("DSK_b");
+    EXPECT_EQ(d["lastReport"]["roomId"].asString(), "\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(d["events"][0]["str"][0]["type"].asInt(), 5);
+}
+
 }  // namespace
