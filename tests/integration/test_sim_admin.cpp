@@ -332,6 +332,16 @@ TEST(SimCommandLine, BadArgumentsAreRefusedWithAMessage) {
     }
 }
 
+TEST(SimCommandLine, APortInUseIsRefusedInsteadOfShared) {
+    SimProcess first;
+    int code = -1;
+    const std::string out = runSim("--port " + std::to_string(first.port()), code);
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(out.find("cannot listen on 127.0.0.1:" + std::to_string(first.port())),
+              std::string::npos)
+        << out;
+}
+
 TEST(SimCommandLine, PrintsTheListeningLineAndServesTheConsole) {
     SimProcess sim;
     // The log is flushed with the line, right before the port file is visible.
