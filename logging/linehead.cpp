@@ -39,7 +39,7 @@ void refreshHour(HourCache& cache, std::int64_t sec) {
         tm.tm_year = 70;
         tm.tm_mday = 1;
     }
-    cache.start = sec - tm.tm_min * 60 - tm.tm_sec;
+    cache.start = sec - static_cast<std::int64_t>(tm.tm_min) * 60 - tm.tm_sec;
     cache.end = cache.start + 3600;
     char* out = cache.dateAndHour;
     putDigits(out, static_cast<unsigned>(std::clamp(tm.tm_year + 1900, 0, 9999)), 4);

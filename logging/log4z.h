@@ -196,15 +196,15 @@ private:
 
 }  // namespace log4z
 
-#define LOG_STREAM(id, level, log)                                                   \
-    do {                                                                             \
-        ::log4z::Log4zManager& log4zManager_ = ::log4z::Log4zManager::instance();    \
-        if (log4zManager_.prePushLog((id), (level))) {                               \
-            ::log4z::LogData* log4zData_ = log4zManager_.makeLogData((id), (level)); \
-            ::log4z::LogStream log4zStream_(log4zData_);                             \
-            log4zStream_ << log;                                                     \
-            log4zManager_.pushLog(log4zData_, __FILE__, __LINE__);                   \
-        }                                                                            \
+#define LOG_STREAM(id, level, log)                                                       \
+    do {                                                                                 \
+        ::log4z::Log4zManager& log4zManager_ = ::log4z::Log4zManager::instance();        \
+        if (log4zManager_.prePushLog((id), (level))) {                                   \
+            ::log4z::LogData* log4zData_ = log4zManager_.makeLogData((id), (level));     \
+            ::log4z::LogStream log4zStream_(log4zData_);                                 \
+            log4zStream_ << log; /* NOLINT(bugprone-macro-parentheses): a chain of << */ \
+            log4zManager_.pushLog(log4zData_, __FILE__, __LINE__);                       \
+        }                                                                                \
     } while (0)
 
 #define LOG_TRACE(id, log) LOG_STREAM(id, ::log4z::LOG_LEVEL_TRACE, log)

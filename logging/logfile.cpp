@@ -14,7 +14,7 @@ namespace {
 constexpr std::uint64_t kMiB = 1048576;
 // Old files are only deleted while more than this many are remembered.
 constexpr std::size_t kKeptFiles = 7;
-constexpr std::size_t kFileBuffer = 256 * 1024;
+constexpr std::size_t kFileBuffer = std::size_t{256} * 1024;
 
 std::tm localTm(std::int64_t seconds) {
     std::tm tm{};

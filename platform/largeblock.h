@@ -7,7 +7,7 @@
 namespace fenwix::platform {
 
 // Block size that suits the system's huge pages; blocks are best made in multiples of it.
-constexpr std::size_t kLargeBlockSize = 2 * 1024 * 1024;
+constexpr std::size_t kLargeBlockSize = std::size_t{2} * 1024 * 1024;
 
 // A block of `size` bytes aligned to kLargeBlockSize; nullptr when memory is short.
 void* allocateLargeBlock(std::size_t size);
