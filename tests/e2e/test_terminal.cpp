@@ -23,6 +23,13 @@ bool haveDisplay() {
     return std::getenv("DISPLAY") != nullptr;
 }
 
+// A display server that was started just before the tests may not accept clients yet.
+bool displayAnswers() {
+    static const bool answers =
+        e2e::waitUntil([] { return e2e::run("xdpyinfo >/dev/null 2>&1").first == 0; }, 15s);
+    return answers;
+}
+
 // The X window of this terminal's main window, or "" when it is not visible. Other tests may
 // run terminals on the same display at the same time, hence the process id.
 std::string mainWindowId(pid_t pid) {
@@ -70,11 +77,21 @@ void screenshot(const std::string& name) {
     e2e::run("import -window root '" + std::string(artifacts) + "/" + name + "' 2>/dev/null");
 }
 
+class Terminal : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (haveDisplay()) {
+            ASSERT_TRUE(displayAnswers())
+                << "the X display " << std::getenv("DISPLAY") << " does not answer";
+        }
+    }
+};
+
 const std::regex kLogName(R"(FenwixStuDesktop_Main_\d{12}_(\d{6})_000\.log)");
 const std::regex kLogLine(
     R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} \[\d{4,}\] LOG_(TRACE|DEBUG|INFO |WARN |ERROR|ALARM|FATAL) .*\r)");
 
-TEST(Terminal, StartsShowsItsIdleWindowWritesItsLogAndEndsOnASignal) {
+TEST_F(Terminal, StartsShowsItsIdleWindowWritesItsLogAndEndsOnASignal) {
     TerminalSandbox sandbox;
     TerminalProcess terminal(sandbox);
     ASSERT_TRUE(waitStarted(sandbox, terminal)) << logOf(sandbox, terminal.pid());
@@ -106,7 +123,7 @@ TEST(Terminal, StartsShowsItsIdleWindowWritesItsLogAndEndsOnASignal) {
     EXPECT_LT(uninit, destroyed);
 }
 
-TEST(Terminal, ASecondCopyExitsWithMinusOneAndLeavesTheFirstRunning) {
+TEST_F(Terminal, ASecondCopyExitsWithMinusOneAndLeavesTheFirstRunning) {
     TerminalSandbox sandbox;
     TerminalProcess first(sandbox);
     ASSERT_TRUE(waitStarted(sandbox, first)) << logOf(sandbox, first.pid());
@@ -129,7 +146,7 @@ TEST(Terminal, ASecondCopyExitsWithMinusOneAndLeavesTheFirstRunning) {
     EXPECT_EQ(first.waitExit(30s), 0);
 }
 
-TEST(Terminal, EscapeEnterAndAltF4DoNotCloseItButAltQDoes) {
+TEST_F(Terminal, EscapeEnterAndAltF4DoNotCloseItButAltQDoes) {
     if (!haveDisplay()) {
         GTEST_SKIP() << "needs an X display to press keys";
     }
