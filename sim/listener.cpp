@@ -101,7 +101,7 @@ std::unique_ptr<httplib::Server> Listener::makeServer() {
     server->set_socket_options(reuseAddress);
     server->set_keep_alive_timeout(2);
     // Far above anything the terminal sends; a runaway client gets 413 instead of eating memory.
-    server->set_payload_max_length(64u * 1024 * 1024);
+    server->set_payload_max_length(size_t{64} * 1024 * 1024);
     auto handler = [this](const httplib::Request& req, httplib::Response& res) {
         writeReply(req, core_.handle(toSimRequest(req)), res);
     };
