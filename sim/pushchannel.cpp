@@ -10,7 +10,7 @@ namespace fenwixsim {
 std::string PushChannel::issueToken(const std::string& userId) {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     std::lock_guard<std::mutex> lock(mutex_);
-    const std::string token =
+    std::string token =
         "t" + std::to_string(++tokenCounter_) + "x" + std::to_string(random() % 1000000000ull);
     tokens_[token] = userId;
     users_[userId].registeredAt = nowMs();
