@@ -149,14 +149,13 @@ int main() {
         return client.post(url, "a=1", reply);
     };
 
-    // Warm-up opens each side's connection; it is not counted.
-    measure(server, viaClient);
-    measure(server, [&] { return bare(); });
+    // The warm-up round opens each side's connection: its CPU time is left out, its new
+    // connections are counted.
+    std::size_t clientConnections = measure(server, viaClient).newConnections;
+    std::size_t bareConnections = measure(server, [&] { return bare(); }).newConnections;
 
     std::vector<double> clientCpu;
     std::vector<double> bareCpu;
-    std::size_t clientConnections = 0;
-    std::size_t bareConnections = 0;
     for (int round = 0; round < kRounds; ++round) {
         const Round c = measure(server, viaClient);
         const Round b = measure(server, [&] { return bare(); });
@@ -165,7 +164,7 @@ int main() {
         clientConnections += c.newConnections;
         bareConnections += b.newConnections;
     }
-    const double total = static_cast<double>(kRounds) * kRequestsPerRound;
+    const double total = static_cast<double>(kRounds + 1) * kRequestsPerRound;
     const double clientUs = median(clientCpu);
     const double bareUs = median(bareCpu);
     std::printf("%d rounds of %d POST requests, median client-thread CPU per request\n", kRounds,

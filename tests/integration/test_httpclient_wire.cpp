@@ -1,0 +1,154 @@
+// What the HTTP client puts on the wire, byte for byte, seen by a raw loopback server (a GET's body
+// is not visible through ordinary server libraries).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <future>
+#include <string>
+
+#include "service/httpclient.h"
+#include "support/logcapture.h"
+#include "support/rawhttpserver.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace std::string_literals;
+
+constexpr const char* kContentTypeLine = "Content-Type:   application/x-www-form-urlencoded";
+
+// Runs one call of the client against the server; returns whether it succeeded.
+using WireCall = std::function<bool(CHttpClient&, const std::string& baseUrl)>;
+
+bool waitAsync(const std::function<void(HttpRequestCompletion)>& start) {
+    std::promise<bool> done;
+    start([&done](bool ok, const std::string&, int) { done.set_value(ok); });
+    auto result = done.get_future();
+    return result.wait_for(10s) == std::future_status::ready && result.get();
+}
+
+struct WireCase {
+    const char* name;
+    WireCall call;
+    std::string requestLine;
+    std::string body;
+};
+
+class HttpClientWire : public ::testing::TestWithParam<WireCase> {};
+
+TEST_P(HttpClientWire, SendsVerbTargetHeaderAndZeroTerminatedBody) {
+    const WireCase& c = GetParam();
+    RawHttpServer server;
+    CHttpClient client;
+    ASSERT_TRUE(c.call(client, server.baseUrl()));
+    ASSERT_TRUE(server.waitForRequests(1, 5s));
+
+    const CapturedRequest request = server.requests().at(0);
+    EXPECT_EQ(request.requestLine, c.requestLine);
+    EXPECT_EQ(request.body, c.body);
+    EXPECT_EQ(request.headers.at("content-length"), std::to_string(c.body.size()));
+    int contentTypes = 0;
+    for (const std::string& line : request.headerLines) {
+        if (line.rfind("Content-Type:", 0) == 0) {
+            ++contentTypes;
+            EXPECT_EQ(line, kContentTypeLine);
+        }
+    }
+    EXPECT_EQ(contentTypes, 1);
+    // Nothing that would make a server wait or negotiate: the exchange is the form and the reply.
+    EXPECT_EQ(request.headers.count("expect"), 0u);
+    EXPECT_EQ(request.headers.count("accept"), 0u);
+    EXPECT_EQ(request.headers.at("user-agent"), "FenwixStuDesktop");
+}
+
+const std::string kLongForm = "k=" + std::string(1021, 'v');  // 1023 characters, the most allowed
+
+INSTANTIATE_TEST_SUITE_P(
+    Requests, HttpClientWire,
+    ::testing::Values(WireCase{"SyncGetCarriesOneZeroByte",
+                               [](CHttpClient& c, const std::string& base) {
+                                   std::string reply;
+                                   return c.get(base + "/api/register", "?appkey=a&appsecret=b",
+                                                reply);
+                               },
+                               "GET /api/register?appkey=a&appsecret=b HTTP/1.1", "\0"s},
+                      WireCase{"SyncPostOfAEquals1IsFourBytes",
+                               [](CHttpClient& c, const std::string& base) {
+                                   std::string reply;
+                                   return c.post(base + "/api/business/desktop/ping", "a=1", reply);
+                               },
+                               "POST /api/business/desktop/ping HTTP/1.1", "a=1\0"s},
+                      WireCase{"EmptyPostIsOneZeroByte",
+                               [](CHttpClient& c, const std::string& base) {
+                                   std::string reply;
+                                   return c.post(base + "/p", "", reply);
+                               },
+                               "POST /p HTTP/1.1", "\0"s},
+                      WireCase{"AsyncGetCarriesItsForm",
+                               [](CHttpClient& c, const std::string& base) {
+                                   return waitAsync([&](HttpRequestCompletion done) {
+                                       c.getAsync(base + "/api/getData?userId=7", "x=1&temp=", done,
+                                                  14);
+                                   });
+                               },
+                               "GET /api/getData?userId=7 HTTP/1.1", "x=1&temp=\0"s},
+                      WireCase{"AsyncPostUtf8AndJsonAsTheyAre",
+                               [](CHttpClient& c, const std::string& base) {
+                                   return waitAsync([&](HttpRequestCompletion done) {
+                                       c.postAsync(base + "/r", R"(name=张老师&json={"a":[1,2]})",
+                                                   done, 4);
+                                   });
+                               },
+                               "POST /r HTTP/1.1", "name=张老师&json={\"a\":[1,2]}\0"s},
+                      WireCase{"LongestFormIsSentWhole",
+                               [](CHttpClient& c, const std::string& base) {
+                                   std::string reply;
+                                   return c.post(base + "/long", kLongForm, reply);
+                               },
+                               "POST /long HTTP/1.1", kLongForm + "\0"s}),
+    [](const ::testing::TestParamInfo<WireCase>& info) { return std::string(info.param.name); });
+
+TEST(HttpClientConnections, SuccessiveRequestsReuseOneConnection) {
+    RawHttpServer server;
+    CHttpClient client;
+    for (int i = 0; i < 20; ++i) {
+        std::string reply;
+        ASSERT_TRUE(i % 2 == 0
+                        ? client.post(server.baseUrl() + "/p", "i=" + std::to_string(i), reply)
+                        : client.get(server.baseUrl() + "/g", "?i=1", reply));
+        EXPECT_EQ(reply, "ok");
+    }
+    EXPECT_EQ(server.connectionsAccepted(), 1);
+}
+
+TEST(HttpClientConnections, ReplyClosingTheConnectionIsStillASuccess) {
+    RawHttpServer server("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 5\r\n\r\nfirst");
+    CHttpClient client;
+    std::string reply;
+    ASSERT_TRUE(client.post(server.baseUrl() + "/p", "a=1", reply));
+    EXPECT_EQ(reply, "first");
+    ASSERT_TRUE(client.post(server.baseUrl() + "/p", "a=2", reply));
+    EXPECT_EQ(reply, "first");
+}
+
+TEST(HttpClientConnections, ReplyWithoutLengthEndsAtClose) {
+    RawHttpServer server("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\nuntil-close");
+    CHttpClient client;
+    std::string reply;
+    EXPECT_TRUE(client.post(server.baseUrl() + "/p", "a=1", reply));
+    EXPECT_EQ(reply, "until-close");
+}
+
+TEST(HttpClientConnections, TruncatedReplyFailsWithTheTransportError) {
+    LogCapture log;
+    RawHttpServer server(
+        "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 100\r\n\r\nshort");
+    CHttpClient client;
+    std::string reply = "stale";
+    EXPECT_FALSE(client.post(server.baseUrl() + "/p", "a=1", reply));
+    EXPECT_EQ(reply, "");
+    EXPECT_TRUE(log.contains("http CInternetException 18"));
+}
+
+}  // namespace
