@@ -38,25 +38,28 @@ bool EntryPool::grow() {
     }
     blocks_.emplace_back(block);
     auto* entries = static_cast<LogData*>(block);
-    free_.reserve(free_.size() + kPerBlock);
-    // Highest address first, so entries are taken in address order.
+    // Linked in address order, so a burst of lines walks through memory forwards.
     for (std::size_t i = kPerBlock; i > 0; --i) {
-        free_.push_back(new (&entries[i - 1]) LogData);
+        LogData* entry = new (&entries[i - 1]) LogData;
+        entry->next = free_;
+        free_ = entry;
     }
+    freeCount_ += kPerBlock;
     return true;
 }
 
 LogData* EntryPool::take() {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (free_.empty()) {
+        if (free_ == nullptr) {
             grow();
         }
-        if (!free_.empty()) {
-            LogData* entry = free_.back();
-            free_.pop_back();
-            if (!free_.empty()) {
-                warm(free_.back());
+        if (free_ != nullptr) {
+            LogData* entry = free_;
+            free_ = entry->next;
+            --freeCount_;
+            if (free_ != nullptr) {
+                warm(free_);
             }
             return entry;
         }
@@ -74,20 +77,24 @@ void EntryPool::give(LogData* entry) {
         return;
     }
     const std::lock_guard<std::mutex> lock(mutex_);
-    free_.push_back(entry);
+    entry->next = free_;
+    free_ = entry;
+    ++freeCount_;
 }
 
-void EntryPool::giveAll(std::vector<LogData*>& entries) {
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        free_.insert(free_.end(), entries.begin(), entries.end());
+void EntryPool::giveAll(EntryChain chain) {
+    if (chain.empty()) {
+        return;
     }
-    entries.clear();
+    const std::lock_guard<std::mutex> lock(mutex_);
+    chain.last->next = free_;
+    free_ = chain.first;
+    freeCount_ += chain.count;
 }
 
 std::size_t EntryPool::size() const {
     const std::lock_guard<std::mutex> lock(mutex_);
-    return free_.size();
+    return freeCount_;
 }
 
 }  // namespace log4z::detail

@@ -11,6 +11,32 @@
 
 namespace log4z::detail {
 
+// Entries linked through LogData::next, oldest first; moving a whole chain is O(1), so no lock
+// is held for longer than a few pointer writes.
+struct EntryChain {
+    LogData* first = nullptr;
+    LogData* last = nullptr;
+    std::size_t count = 0;
+
+    bool empty() const { return first == nullptr; }
+    void append(LogData* entry) {
+        entry->next = nullptr;
+        if (last == nullptr) {
+            first = entry;
+        } else {
+            last->next = entry;
+        }
+        last = entry;
+        ++count;
+    }
+    // Takes the chain, leaving this one empty.
+    EntryChain release() {
+        EntryChain taken = *this;
+        *this = EntryChain();
+        return taken;
+    }
+};
+
 class EntryPool {
 public:
     EntryPool() = default;
@@ -21,8 +47,8 @@ public:
     // A recycled entry, or a new one when the list is empty.
     LogData* take();
     void give(LogData* entry);
-    // Returns a whole batch under one lock; the vector is left empty.
-    void giveAll(std::vector<LogData*>& entries);
+    // Returns a whole chain at once.
+    void giveAll(EntryChain chain);
     std::size_t size() const;
 
 private:
@@ -34,7 +60,8 @@ private:
     bool grow();
 
     mutable std::mutex mutex_;
-    std::vector<LogData*> free_;
+    LogData* free_ = nullptr;  // top of the free list
+    std::size_t freeCount_ = 0;
     std::vector<std::unique_ptr<void, BlockFree>> blocks_;
     std::vector<std::unique_ptr<LogData>> singles_;
 };

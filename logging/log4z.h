@@ -48,6 +48,7 @@ struct LogData {
     std::int64_t sec = 0;
     unsigned int ms = 0;
     int len = 0;
+    LogData* next = nullptr;  // link in the queue or the free list
     char content[LOG_BUF_SIZE];
 };
 

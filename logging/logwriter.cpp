@@ -16,7 +16,7 @@ namespace {
 // program gets one write and flush per round, not per line; an idle writer waits without a
 // time-out. A queue this long ends the wait early.
 constexpr auto kLinger = std::chrono::milliseconds(50);
-constexpr std::size_t kWakeBatch = 256;
+constexpr std::size_t kWakeBatch = 1024;
 
 constexpr std::string_view kBang = "!!!!!!!!!!!!!!!!!!!!!!!!!! \r\n";
 
@@ -124,7 +124,7 @@ void LogWriter::applyBackPressure() {
     }
     if (percent > 50) {
         const std::lock_guard<std::mutex> lock(queueMutex_);
-        if (queue_.size() <= LOG4Z_QUEUE_SOFT_LIMIT) {
+        if (queue_.count <= LOG4Z_QUEUE_SOFT_LIMIT) {
             return;
         }
     }
@@ -160,10 +160,10 @@ void LogWriter::push(LogData* data, const char* file, int line) {
     {
         const std::lock_guard<std::mutex> lock(queueMutex_);
         if (accepting_) {
-            queue_.push_back(data);
+            queue_.append(data);
             ++pushed_;
-            waiting_.store(queue_.size(), std::memory_order_relaxed);
-            wake = writerWaiting_ || (writerLingering_ && queue_.size() == kWakeBatch);
+            waiting_.store(queue_.count, std::memory_order_relaxed);
+            wake = writerWaiting_ || (writerLingering_ && queue_.count == kWakeBatch);
             writerWaiting_ = false;
             data = nullptr;
         }
@@ -182,16 +182,16 @@ void LogWriter::run(std::promise<void>* started) {
     logStartup();
     started->set_value();
     WriterState state;
-    std::vector<LogData*> batch;
+    detail::EntryChain batch;
     bool busy = false;
     while (takeBatch(batch, busy)) {
         busy = true;
         refreshSettings(state);
-        for (const LogData* entry : batch) {
+        for (const LogData* entry = batch.first; entry != nullptr; entry = entry->next) {
             writeEntry(state, *entry);
         }
-        const std::size_t count = batch.size();
-        pool_.giveAll(batch);
+        const std::size_t count = batch.count;
+        pool_.giveAll(batch.release());
         finishRound(state, count);
     }
     for (detail::LogFile& file : state.files) {
@@ -214,12 +214,12 @@ void LogWriter::logStartup() {
     }
 }
 
-bool LogWriter::takeBatch(std::vector<LogData*>& batch, bool linger) {
+bool LogWriter::takeBatch(detail::EntryChain& batch, bool linger) {
     std::unique_lock<std::mutex> lock(queueMutex_);
     if (linger) {
         writerLingering_ = true;
         wake_.wait_for(lock, kLinger, [&] {
-            return stopRequested_ || flushWaiters_ > 0 || queue_.size() >= kWakeBatch;
+            return stopRequested_ || flushWaiters_ > 0 || queue_.count >= kWakeBatch;
         });
         writerLingering_ = false;
     }
@@ -234,7 +234,7 @@ bool LogWriter::takeBatch(std::vector<LogData*>& batch, bool linger) {
         done_.notify_all();
         return false;
     }
-    batch.swap(queue_);
+    batch = queue_.release();
     waiting_.store(0, std::memory_order_relaxed);
     return true;
 }

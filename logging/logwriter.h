@@ -56,7 +56,7 @@ private:
 
     void run(std::promise<void>* started);
     void logStartup();
-    bool takeBatch(std::vector<LogData*>& batch, bool linger);
+    bool takeBatch(detail::EntryChain& batch, bool linger);
     void refreshSettings(WriterState& state);
     void writeEntry(WriterState& state, const LogData& entry);
     void writeToFile(WriterState& state, const LogData& entry);
@@ -70,7 +70,7 @@ private:
     mutable std::mutex queueMutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
-    std::vector<LogData*> queue_;
+    detail::EntryChain queue_;
     bool writerWaiting_ = false;    // idle: the next line wakes it
     bool writerLingering_ = false;  // collecting a batch: only a large queue wakes it
     int flushWaiters_ = 0;
