@@ -1,11 +1,17 @@
 // What the HTTP client puts on the wire, byte for byte, seen by a raw loopback server (a GET's body
 // is not visible through ordinary server libraries).
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <future>
 #include <string>
+#include <thread>
 
 #include "service/httpclient.h"
 #include "support/logcapture.h"
@@ -149,6 +155,54 @@ TEST(HttpClientConnections, TruncatedReplyFailsWithTheTransportError) {
     EXPECT_FALSE(client.post(server.baseUrl() + "/p", "a=1", reply));
     EXPECT_EQ(reply, "");
     EXPECT_TRUE(log.contains("http CInternetException 18"));
+}
+
+// A listener that never accepts: connections complete in the kernel's backlog, requests are
+// sent, and no reply ever comes, so every request stays in flight until its time-out.
+int silentListener() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::listen(fd, 64) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return -1;
+    }
+    return ntohs(address.sin_port);
+}
+
+TEST(HttpClientLifetime, ProcessExitsCleanlyWithRequestsInFlight) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            const int port = silentListener();
+            if (port < 0) {
+                std::_Exit(2);
+            }
+            static std::atomic<int> completed{0};
+            const std::string base = "http://127.0.0.1:" + std::to_string(port);
+            CHttpClient client;
+            for (int type = 1; type <= 8; ++type) {
+                client.postAsync(
+                    base + "/api/business/app/reportMsg", "a=1",
+                    [](bool, const std::string&, int) { ++completed; }, type);
+                client.download(
+                    base + "/logo.png", "/tmp/fenwix-never-written.png",
+                    [](bool, int) { ++completed; }, 15);
+            }
+            std::this_thread::sleep_for(300ms);
+            // More workers just starting: they are setting up while the process ends.
+            for (int type = 1; type <= 8; ++type) {
+                client.getAsync(
+                    base + "/api/getData", "", [](bool, const std::string&, int) { ++completed; },
+                    14);
+            }
+            // Static objects are destroyed while the workers are still at work.
+            std::exit(completed.load() == 0 ? 0 : 3);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
