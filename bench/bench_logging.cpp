@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -133,7 +134,7 @@ long long countLines(const std::string& folder) {
 }
 
 std::string freshFolder(const std::string& root, const std::string& name) {
-    const std::string folder = root + name + "/";
+    std::string folder = root + name + "/";
     fs::remove_all(folder);
     fs::create_directories(folder);
     return folder;
@@ -144,6 +145,7 @@ void measureThroughput(Subject& subject, const Options& options, const std::stri
     subject.open(folder);
     const auto began = Clock::now();
     std::vector<std::thread> producers;
+    producers.reserve(kProducers);
     for (int p = 0; p < kProducers; ++p) {
         producers.emplace_back([&subject, p, &options] {
             for (int n = 0; n < options.linesPerProducer; ++n) {
@@ -164,7 +166,7 @@ void measureThroughput(Subject& subject, const Options& options, const std::stri
 double percentile(std::vector<double> samples, double fraction) {
     std::sort(samples.begin(), samples.end());
     const auto index =
-        static_cast<size_t>(fraction * static_cast<double>(samples.size() - 1) + 0.5);
+        static_cast<size_t>(std::lround(fraction * static_cast<double>(samples.size() - 1)));
     return samples[std::min(index, samples.size() - 1)];
 }
 

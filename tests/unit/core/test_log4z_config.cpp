@@ -14,6 +14,7 @@ using fenwix::testing::Log4zTest;
 
 std::vector<std::string> plainConsole(const std::vector<fenwix::testing::ConsoleLine>& lines) {
     std::vector<std::string> texts;
+    texts.reserve(lines.size());
     for (const auto& line : lines) {
         texts.push_back(line.text);
     }

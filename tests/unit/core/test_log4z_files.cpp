@@ -151,12 +151,13 @@ TEST_P(OldFiles, ReserveDeletesTheOldestBeyondSevenRemembered) {
     EXPECT_EQ(files.back(), expectedName("Main", "202104100930", "000"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ages, OldFiles,
-    ::testing::Values(ReserveCase{"keep_all", 0, 10},             // 0 keeps every file
-                      ReserveCase{"one_hour", 3600, 8},           // oldest two are old enough
-                      ReserveCase{"one_year", 365 * 86400, 10}),  // none is old enough
-    [](const auto& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(Ages, OldFiles,
+                         ::testing::Values(ReserveCase{"keep_all", 0, 10},  // 0 keeps every file
+                                           ReserveCase{"one_hour", 3600,
+                                                       8},  // oldest two are old enough
+                                           ReserveCase{"one_year", std::int64_t{365} * 86400,
+                                                       10}),  // none is old enough
+                         [](const auto& info) { return std::string(info.param.what); });
 
 TEST_F(Log4zTest, LevelFilterKeepsDebugAndAboveByDefault) {
     start();

@@ -41,6 +41,7 @@ TEST_F(Log4zTest, ManyThreadsLoseNoLine) {
     flush();
     const auto writtenBefore = logger().getStatusTotalWriteCount();
     std::vector<std::thread> threads;
+    threads.reserve(kProducers);
     for (int p = 0; p < kProducers; ++p) {
         threads.emplace_back([p] {
             for (int n = 0; n < kLines; ++n) {
