@@ -276,6 +276,9 @@ int main(int argc, char** argv) {
         "of %d calls\n",
         options.runs, kProducers, options.linesPerProducer, options.latencySamples,
         kCallsPerSample);
+    std::printf(
+        "spdlog: asynchronous logger, one worker, queue of 8192, blocking when full, "
+        "file sink; ratio = log4z / spdlog\n");
     std::printf("%-22s %14s %14s %10s\n", "", "log4z", "spdlog", "ratio");
     std::printf("%-22s %14.0f %14.0f %9.2fx\n", "lines/s (4 threads)", a.linesPerSecond,
                 b.linesPerSecond, a.linesPerSecond / b.linesPerSecond);
