@@ -37,6 +37,9 @@ public:
     bool fileline(LoggerId id) const;
     unsigned int activeCount() const;
 
+    bool changedSince(std::uint64_t version) const {
+        return version_.load(std::memory_order_acquire) != version;
+    }
     // Copies all settings when they changed since `version`; returns whether it copied.
     bool snapshotIfChanged(SettingsArray& out, std::uint64_t& version) const;
 

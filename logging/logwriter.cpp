@@ -240,10 +240,11 @@ bool LogWriter::takeBatch(detail::EntryChain& batch, bool linger) {
 }
 
 void LogWriter::refreshSettings(WriterState& state) {
-    const detail::SettingsArray before = state.settings;
-    if (!table_.snapshotIfChanged(state.settings, state.version)) {
+    if (!table_.changedSince(state.version)) {
         return;
     }
+    const detail::SettingsArray before = state.settings;
+    table_.snapshotIfChanged(state.settings, state.version);
     for (size_t i = 0; i < state.files.size(); ++i) {
         const LoggerSettings& was = before[i];
         const LoggerSettings& is = state.settings[i];
