@@ -149,7 +149,7 @@ void RawHttpServer::serve(int fd) {
             reply = m_reply;
         }
         m_changed.notify_all();
-        if (!sendAll(fd, reply) || closesConnection(reply)) {
+        if (!sendAll(fd, reply) || closesConnection(reply) || m_closeSilently) {
             break;
         }
         request = CapturedRequest{};

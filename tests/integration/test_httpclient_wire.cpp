@@ -128,6 +128,44 @@ TEST(HttpClientConnections, SuccessiveRequestsReuseOneConnection) {
     EXPECT_EQ(server.connectionsAccepted(), 1);
 }
 
+TEST(HttpClientConnections, SuccessiveAsyncRequestsReuseOneConnection) {
+    RawHttpServer server;
+    CHttpClient client;
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_TRUE(waitAsync([&](HttpRequestCompletion done) {
+            client.postAsync(server.baseUrl() + "/r", "i=1", done, 4);
+        }));
+    }
+    EXPECT_EQ(server.connectionsAccepted(), 1);
+}
+
+TEST(HttpClientConnections, AlternatingServersEachKeepTheirConnection) {
+    RawHttpServer api;
+    RawHttpServer push;
+    CHttpClient client;
+    for (int i = 0; i < 10; ++i) {
+        std::string reply;
+        ASSERT_TRUE(client.post(api.baseUrl() + "/p", "a=1", reply));
+        ASSERT_TRUE(client.get(push.baseUrl() + "/g", "?b=2", reply));
+    }
+    EXPECT_EQ(api.connectionsAccepted(), 1);
+    EXPECT_EQ(push.connectionsAccepted(), 1);
+}
+
+TEST(HttpClientConnections, ConnectionDroppedByTheServerIsReplacedUnnoticed) {
+    RawHttpServer server;
+    server.setCloseSilently(true);
+    CHttpClient client;
+    for (int i = 0; i < 5; ++i) {
+        std::string reply;
+        ASSERT_TRUE(client.post(server.baseUrl() + "/p", "a=1", reply)) << i;
+        EXPECT_EQ(reply, "ok");
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(server.connectionsAccepted(), 5);
+    EXPECT_EQ(server.requests().size(), 5u) << "each request sent exactly once";
+}
+
 TEST(HttpClientConnections, ReplyClosingTheConnectionIsStillASuccess) {
     RawHttpServer server("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 5\r\n\r\nfirst");
     CHttpClient client;

@@ -34,6 +34,9 @@ public:
     std::string baseUrl() const;
 
     void setReply(std::string reply);
+    // Drop each connection right after its reply without saying so, as a server does when an
+    // idle keep-alive connection times out.
+    void setCloseSilently(bool close) { m_closeSilently = close; }
     std::vector<CapturedRequest> requests() const;
     int connectionsAccepted() const { return m_accepted.load(); }
     bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
@@ -47,6 +50,7 @@ private:
     int m_port = 0;
     std::atomic<bool> m_stopping{false};
     std::atomic<int> m_accepted{0};
+    std::atomic<bool> m_closeSilently{false};
     mutable std::mutex m_lock;
     mutable std::condition_variable m_changed;
     std::string m_reply;
