@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 
@@ -35,28 +34,20 @@ void warn(const std::string& text) {
     consolePrint(kPlainText, text);
 }
 
-std::string format(const char* pattern, const std::string& a, int line) {
-    char buf[1024];
-    std::snprintf(buf, sizeof buf, pattern, a.c_str(), line);
-    return buf;
+// Built as strings, so a long key or value never cuts a warning short of its line end.
+void warnDuplicate(const std::string& key, int line) {
+    warn("log4z configure warning: duplicate logger key:[" + key +
+         "] at line: " + std::to_string(line) + " \r\n");
 }
 
 void warnNoLogger(const std::string& current, const ConfigItem& item) {
-    char buf[1536];
-    std::snprintf(buf, sizeof buf,
-                  "log4z configure warning: not found current logger name:[%s] at line:%d, "
-                  "key=%s, value=%s \r\n",
-                  current.c_str(), item.line, item.key.c_str(), item.value.c_str());
-    warn(buf);
+    warn("log4z configure warning: not found current logger name:[" + current + "] at line:" +
+         std::to_string(item.line) + ", key=" + item.key + ", value=" + item.value + " \r\n");
 }
 
 void warnBadItem(const ConfigSection& section, const ConfigItem& item) {
-    char buf[1536];
-    std::snprintf(buf, sizeof buf,
-                  "log4z configure warning: ignored value of logger:[%s] at line:%d, key=%s, "
-                  "value=%s \r\n",
-                  section.key.c_str(), item.line, item.key.c_str(), item.value.c_str());
-    warn(buf);
+    warn("log4z configure warning: ignored value of logger:[" + section.key + "] at line:" +
+         std::to_string(item.line) + ", key=" + item.key + ", value=" + item.value + " \r\n");
 }
 
 constexpr size_t kNone = static_cast<size_t>(-1);
@@ -141,9 +132,7 @@ std::vector<ConfigSection> parseConfigText(std::string_view text) {
             current = kNone;
             for (size_t i = 0; i < sections.size(); ++i) {
                 if (sections[i].key == key) {
-                    warn(format(
-                        "log4z configure warning: duplicate logger key:[%s] at line: %d \r\n", key,
-                        lineNumber));
+                    warnDuplicate(key, lineNumber);
                     current = i;  // its lines add to the first section of that key
                 }
             }

@@ -200,4 +200,41 @@ TEST_F(Log4zTest, LoggersCanOnlyBeResetWhileStopped) {
     EXPECT_EQ(logger().getStatusActiveLoggers(), 1U);
 }
 
+struct MalformedCase {
+    const char* what;
+    std::string text;
+    const char* section;  // a logger the text must have made, or nullptr
+    size_t warnings;
+};
+
+class MalformedConfig : public Log4zTest, public ::testing::WithParamInterface<MalformedCase> {};
+
+TEST_P(MalformedConfig, OddTextIsSkippedWithAWarningAndNeverBreaksTheParser) {
+    EXPECT_TRUE(logger().configFromString(GetParam().text));
+    const auto lines = console();
+    EXPECT_EQ(lines.size(), GetParam().warnings);
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.text.substr(line.text.size() - 3), " \r\n");
+    }
+    if (GetParam().section != nullptr) {
+        EXPECT_NE(logger().findLogger(GetParam().section), log4z::LOG4Z_INVALID_LOGGER_ID);
+    }
+    // The main logger keeps working settings whatever the text did.
+    EXPECT_EQ(logger().loggerSettings(0).key, "Main");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, MalformedConfig,
+    ::testing::Values(MalformedCase{"unclosed_section", "[open\nlevel=info\n", "open", 0},
+                      MalformedCase{"empty_key", "[a]\n=value\n", "a", 1},
+                      MalformedCase{"no_equals", "[a]\njust words\n", "a", 1},
+                      MalformedCase{"empty_value", "[a]\nlevel=\nlimitsize=\n", "a", 2},
+                      MalformedCase{"huge_number", "[a]\nlimitsize=99999999999999999999\n", "a", 1},
+                      MalformedCase{"long_value", "[a]\nlevel=" + std::string(5000, 'v') + "\n",
+                                    "a", 1},
+                      MalformedCase{"embedded_nul", std::string("[a]\nlev\0el=info\n", 16), "a", 1},
+                      MalformedCase{"only_newlines", "\n\r\n\n", nullptr, 0},
+                      MalformedCase{"no_final_newline", "[tail]\nlevel=error", "tail", 0}),
+    [](const auto& info) { return std::string(info.param.what); });
+
 }  // namespace
