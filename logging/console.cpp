@@ -39,6 +39,12 @@ void consoleInit() {
     consoleState();
 }
 
+void setConsoleColours(bool enable) {
+    ConsoleState& state = consoleState();
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    state.colours = enable;
+}
+
 void consolePrint(int level, std::string_view text) {
     ConsoleState& state = consoleState();
     const std::lock_guard<std::mutex> lock(state.mutex);
@@ -52,9 +58,13 @@ void consolePrint(int level, std::string_view text) {
         writeStdout(text);
         return;
     }
+    // The colour ends before the line end, so nothing after the line takes it on.
+    const size_t body =
+        text.size() >= 2 && text.substr(text.size() - 2) == "\r\n" ? text.size() - 2 : text.size();
     writeStdout(colour);
-    writeStdout(text);
+    writeStdout(text.substr(0, body));
     writeStdout(kAnsiReset);
+    writeStdout(text.substr(body));
 }
 
 void consoleFlush() {

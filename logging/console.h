@@ -15,6 +15,10 @@ void consoleInit();
 
 void consolePrint(int level, std::string_view text);
 
+// Colours are used when standard output is a terminal; this overrides that finding (for a
+// pager that shows them, or to check the output).
+void setConsoleColours(bool enable);
+
 // Called once per writer round so lines reach the terminal together.
 void consoleFlush();
 

@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <string>
 
+#include "logging/console.h"
 #include "logging/log4z.h"
 #include "logging/logfile.h"
 #include "platform/process.h"
@@ -284,6 +286,40 @@ TEST_F(Log4zTest, DisplayShowsEachLineOnTheConsoleWithItsLevel) {
     EXPECT_EQ(shown[1].first, log4z::LOG_LEVEL_DEBUG);
     EXPECT_EQ(shown[0].second.substr(shown[0].second.size() - 2), "\r\n");
     EXPECT_TRUE(logFiles().empty());
+}
+
+TEST_F(Log4zTest, TerminalShowsLevelsInColourAndResetsAfterEachLine) {
+    log4z::setConsoleSink(nullptr);
+    log4z::detail::setConsoleColours(true);
+    logger().setLoggerDisplay(log4z::LOG4Z_MAIN_LOGGER_ID, true);
+    logger().setLoggerOutFile(log4z::LOG4Z_MAIN_LOGGER_ID, false);
+    logger().setLoggerFileLine(log4z::LOG4Z_MAIN_LOGGER_ID, false);
+    start();
+    ::testing::internal::CaptureStdout();
+    LOGD("tint debug");
+    LOGI("tint info");
+    LOGW("tint warn");
+    LOGE("tint error");
+    LOGA("tint alarm");
+    LOGF("tint fatal");
+    flush();
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    log4z::detail::setConsoleColours(false);
+    // Each line: its colour, the text, the reset, then the line end; debug has no colour.
+    const std::pair<const char*, const char*> cases[] = {
+        {"LOG_INFO  tint info", "\033[36m"},  {"LOG_WARN  tint warn", "\033[33m"},
+        {"LOG_ERROR tint error", "\033[31m"}, {"LOG_ALARM tint alarm", "\033[32m"},
+        {"LOG_FATAL tint fatal", "\033[35m"}, {"LOG_DEBUG tint debug", ""}};
+    for (const auto& [text, colour] : cases) {
+        const size_t at = out.find(text);
+        ASSERT_NE(at, std::string::npos) << text;
+        const size_t lineStart = out.rfind('\n', at) + 1;  // 0 for the first line
+        const std::string head = out.substr(lineStart, at - lineStart);
+        EXPECT_EQ(head.rfind(colour, 0), 0U) << text;
+        EXPECT_EQ(head.find('\033', std::strlen(colour)), std::string::npos) << text;
+        const std::string end = *colour != '\0' ? "\033[0m\r\n" : "\r\n";
+        EXPECT_EQ(out.compare(at + std::strlen(text), end.size(), end), 0) << text;
+    }
 }
 
 // A zone with daylight saving (central Europe, as a rule so no zone files are needed): its
