@@ -30,7 +30,8 @@ class LoopbackServer {
 public:
     LoopbackServer() {
         m_server.set_keep_alive_max_count(1000000);
-        m_server.set_keep_alive_timeout(60);
+        // Long enough to span the other side's round; short, because stopping waits for it.
+        m_server.set_keep_alive_timeout(3);
         m_server.set_tcp_nodelay(true);
         m_server.Post(kPath, [this](const httplib::Request& request, httplib::Response& response) {
             {
