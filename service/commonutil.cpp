@@ -3,8 +3,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <utility>
+#include <vector>
 
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
@@ -79,7 +81,14 @@ CComConfig* CComConfig::getInstance() {
 void CComConfig::releaseInstance() {
     fenwix::platform::debugTrace("CComConfig::releaseInstance()\n");
     std::lock_guard<std::mutex> lock(gCreationMutex);
-    delete gInstance.exchange(nullptr, std::memory_order_acq_rel);
+    CComConfig* released = gInstance.exchange(nullptr, std::memory_order_acq_rel);
+    if (released == nullptr) {
+        return;
+    }
+    // Detached HTTP workers may still hold the pointer and set netOk while the process ends; the
+    // released object is kept, unreachable through getInstance(), until the process is gone.
+    static auto* retired = new std::vector<std::unique_ptr<CComConfig>>();
+    retired->emplace_back(released);
 }
 
 CComConfig::CComConfig(ConfigSources sources)

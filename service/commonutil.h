@@ -70,7 +70,8 @@ public:
     // The process's instance, made on the first call (creation is serialised; later calls take
     // no lock). Never null until releaseInstance().
     static CComConfig* getInstance();
-    // Destroys the instance; nothing may use it afterwards. Called once at shutdown.
+    // Unpublishes the instance: the next getInstance() makes a fresh one. A thread still holding
+    // the old pointer keeps working on valid memory. Called once at shutdown.
     static void releaseInstance();
 
     // Builds a configuration with its device identity from `sources`. The terminal itself only

@@ -99,7 +99,12 @@ std::unique_ptr<httplib::Server> Listener::makeServer() {
     auto server = std::make_unique<WideBacklogServer>();
     server->new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
     server->set_socket_options(reuseAddress);
-    server->set_keep_alive_timeout(2);
+    // The terminal sends every 2 to 3 seconds on each of its connections: a longer idle time and
+    // no small cap on requests per connection let it keep them instead of reconnecting each time.
+    // Without TCP_NODELAY every small reply waits for the peer's delayed acknowledgement.
+    server->set_keep_alive_timeout(5);
+    server->set_keep_alive_max_count(100000);
+    server->set_tcp_nodelay(true);
     // Far above anything the terminal sends; a runaway client gets 413 instead of eating memory.
     server->set_payload_max_length(size_t{64} * 1024 * 1024);
     auto handler = [this](const httplib::Request& req, httplib::Response& res) {
