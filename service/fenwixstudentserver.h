@@ -1,0 +1,144 @@
+// The backend client: registration and server-issued settings, status and event reports, room
+// requests, push commands and the chat commands of the teacher. It is the conference session (and,
+// later, the live-push session) extended by everything the terminal says to the business service.
+//
+// Requests go out asynchronously; their outcome comes back through the process-wide sink (the
+// main controller), which routes successful replies by request type to the on...Reply handlers.
+// The members are spread over files by role: fenwixstudentserver.cpp (sink, completions,
+// registration, update check, driver names), statusreports.cpp (reports), pushcommands.cpp (push
+// commands), roomrequests.cpp (plan room, chat commands, screen fixing, microphone).
+#pragma once
+
+#include <json/value.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class FenwixStudentSink;
+class TerminalUi;
+
+// Request types: which request an asynchronous outcome belongs to.
+enum RequestType : int {
+    REQUEST_SYNC = 0,
+    REQUEST_REGISTER = 1,
+    REQUEST_PLAN_ROOM = 3,
+    REQUEST_UNIFIED_REPORT = 4,
+    REQUEST_MIC_OPTION = 8,
+    REQUEST_UPDATE_CHECK = 9,
+    REQUEST_DYNAMIC_INFO = 10,
+    REQUEST_CONFERENCE_STATE = 13,
+    REQUEST_PUSH_DATA = 14,
+    REQUEST_LOGO_DOWNLOAD = 15,
+};
+
+// What the conference side must offer the backend client. FenwixBaseServer provides it once it
+// derives in; until then the backend client carries the neutral answers below, so registration
+// and reports work without a conference library.
+class ConferenceQueries {
+public:
+    virtual ~ConferenceQueries() = default;
+
+    // The conference endpoint identifier (at most 128 characters); empty when unknown.
+    virtual std::string queryEndpointId() { return {}; }
+    // Names of the conference library's microphones and speakers, in list order.
+    virtual std::vector<std::string> queryMicrophoneNames() { return {}; }
+    virtual std::vector<std::string> querySpeakerNames() { return {}; }
+    // Select a device by its exact name.
+    virtual void selectMicrophoneByName(const std::string& /*name*/) {}
+    virtual void selectSpeakerByName(const std::string& /*name*/) {}
+    // Camera mute states as the conference library sees them.
+    virtual bool queryCameraMutedLocally() { return false; }
+    virtual bool queryCameraMutedByServer() { return false; }
+    // The conference statistics as the JSON text sent in the conference state report.
+    virtual std::string queryConferenceStatusJson() { return "{}"; }
+};
+
+class FenwixStudentServer : public ConferenceQueries {
+public:
+    // Longest chat-sender uri kept; longer ones are cut.
+    static constexpr std::size_t kMaxChatSenderUri = 255;
+
+    FenwixStudentServer() = default;
+    ~FenwixStudentServer() override = default;
+    FenwixStudentServer(const FenwixStudentServer&) = delete;
+    FenwixStudentServer& operator=(const FenwixStudentServer&) = delete;
+
+    // ---- Sink and completions (shared by every request of the process) ----
+
+    // The one process-wide sink; nullptr detaches it. Setting it waits until completions that
+    // are calling the previous sink have returned, so the owner may be destroyed afterwards.
+    static void setSink(FenwixStudentSink* sink);
+    static bool hasSink();
+    // Completion of every asynchronous business request: httpBack on success, httpFail on failure.
+    static void onRequestDone(bool ok, const std::string& reply, int type);
+    // Completion of downloads: downloadBack on success, httpFail (and a log line) on failure.
+    static void onDownloadDone(bool ok, int type);
+
+    // The user interface's window operations (device tip, closing tip windows); may be null.
+    void setTerminalUi(TerminalUi* ui) { m_pTerminalUi = ui; }
+    TerminalUi* terminalUi() const { return m_pTerminalUi; }
+
+    // ---- Registration and server-issued settings ----
+
+    void registerDevice();
+    // Handles the payload of a successful registration reply (UI thread).
+    void onRegisterReply(const Json::Value& payload);
+    void checkUpdate();
+    // Handles the payload of a successful update reply (HTTP worker thread).
+    void onUpdateReply(const Json::Value& payload);
+    // Chooses microphone and speaker by the name fragments of the settings (UI thread).
+    void applyDriverNames();
+    // Raises the named speaker's volume to the floor and unmutes it. Always true.
+    bool EnsureSpeakerVolume(const std::string& speakerName);
+
+    // The logo file the registration reply's logoUrl is downloaded to.
+    static std::string logoFilePath();
+
+    // ---- Status and event reports ----
+
+    void sendUnifiedReport();
+    // Handles the payload of a successful unified report or microphone option reply.
+    void onReportReply(const Json::Value& payload);
+    void reportDynamicInfo(const std::string& text);
+    void reportDynamicInfoSync(const std::string& text);
+    void reportAppStatus();
+    void reportCameraState();
+    void reportConferenceState();
+    void reportExit();
+
+    // The text of a dynamic-information report: `event` as the only element of an array,
+    // written compactly (sorted keys, UTF-8 kept) and ended with a line feed.
+    static std::string eventText(const Json::Value& event);
+
+    // ---- Push commands ----
+
+    // Carries out one push message (UI thread).
+    void onPushMessage(const Json::Value& message);
+
+    // ---- Room requests and in-conference commands ----
+
+    void requestPlanRoom();
+    // Handles the payload of a successful plan room reply (HTTP worker thread).
+    void onPlanRoomReply(const Json::Value& payload);
+    // One chat message envelope of the conference (UI thread).
+    void onChatMessage(const std::string& envelopeText);
+    void startScreenFix();
+    void onRemoteSourceRemoved(const std::string& uri);
+    void restoreMicVolume();
+    void sendMicOption(int audioStatus);
+
+    // Screen-fix state, read by the controller and by tests.
+    const std::string& chatSenderUri() const { return m_strChatSenderUri; }
+    void setChatSenderUri(const std::string& uri);
+    bool screenFixNeeded() const { return m_bScreenFixNeeded; }
+    void setScreenFixNeeded(bool needed) { m_bScreenFixNeeded = needed; }
+
+private:
+    TerminalUi* m_pTerminalUi = nullptr;
+    // Conference uri of the sender of the last chat message; the participant the screen is fixed
+    // on. Empty when none.
+    std::string m_strChatSenderUri;
+    // The screen must (again) be fixed on the chat sender when possible. UI thread only.
+    bool m_bScreenFixNeeded = false;
+};
