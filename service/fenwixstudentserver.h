@@ -1,6 +1,6 @@
 // The backend client: registration and server-issued settings, status and event reports, room
-// requests, push commands and the chat commands of the teacher. It is the conference session (and,
-// later, the live-push session) extended by everything the terminal says to the business service.
+// requests, push commands and the chat commands of the teacher. It is the conference session
+// extended by everything the terminal says to the business service.
 //
 // Requests go out asynchronously; their outcome comes back through the process-wide sink (the
 // main controller), which routes successful replies by request type to the on...Reply handlers.
@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <string>
 #include <vector>
+
+#include "conference/fenwixbaseserver.h"
 
 class FenwixStudentSink;
 class TerminalUi;
@@ -32,32 +34,12 @@ enum RequestType : int {
     REQUEST_LOGO_DOWNLOAD = 15,
 };
 
-// What the conference side must offer the backend client. FenwixBaseServer provides it once it
-// derives in; until then the backend client carries the neutral answers below, so registration
-// and reports work without a conference library.
-class ConferenceQueries {
-public:
-    virtual ~ConferenceQueries() = default;
-
-    // The conference endpoint identifier (at most 128 characters); empty when unknown.
-    virtual std::string queryEndpointId() { return {}; }
-    // Names of the conference library's microphones and speakers, in list order.
-    virtual std::vector<std::string> queryMicrophoneNames() { return {}; }
-    virtual std::vector<std::string> querySpeakerNames() { return {}; }
-    // Select a device by its exact name.
-    virtual void selectMicrophoneByName(const std::string& /*name*/) {}
-    virtual void selectSpeakerByName(const std::string& /*name*/) {}
-    // Camera mute states as the conference library sees them.
-    virtual bool queryCameraMutedLocally() { return false; }
-    virtual bool queryCameraMutedByServer() { return false; }
-    // The conference statistics as the JSON text sent in the conference state report.
-    virtual std::string queryConferenceStatusJson() { return "{}"; }
-};
-
-class FenwixStudentServer : public ConferenceQueries {
+class FenwixStudentServer : public FenwixBaseServer {
 public:
     // Longest chat-sender uri kept; longer ones are cut.
     static constexpr std::size_t kMaxChatSenderUri = 255;
+    // Longest conference endpoint identifier sent at registration.
+    static constexpr std::size_t kMaxEndpointIdChars = 128;
 
     FenwixStudentServer() = default;
     ~FenwixStudentServer() override = default;
@@ -121,7 +103,9 @@ public:
     void requestPlanRoom();
     // Handles the payload of a successful plan room reply (HTTP worker thread).
     void onPlanRoomReply(const Json::Value& payload);
-    // One chat message envelope of the conference (UI thread).
+    // One chat message envelope of the conference (UI thread). The session's library-thread
+    // handler of the same name stays reachable.
+    using FenwixBaseServer::onChatMessage;
     void onChatMessage(const std::string& envelopeText);
     void startScreenFix();
     void onRemoteSourceRemoved(const std::string& uri);
@@ -133,6 +117,18 @@ public:
     void setChatSenderUri(const std::string& uri);
     bool screenFixNeeded() const { return m_bScreenFixNeeded; }
     void setScreenFixNeeded(bool needed) { m_bScreenFixNeeded = needed; }
+
+protected:
+    // What the backend client asks of the conference session, as hooks so that tests can answer
+    // without a conference library. Each passes straight through to the session.
+    virtual std::string queryEndpointId();
+    virtual std::vector<std::string> queryMicrophoneNames();
+    virtual std::vector<std::string> querySpeakerNames();
+    virtual void selectMicrophoneByName(const std::string& name);
+    virtual void selectSpeakerByName(const std::string& name);
+    virtual bool queryCameraMutedLocally();
+    virtual bool queryCameraMutedByServer();
+    virtual std::string queryConferenceStatusJson();
 
 private:
     TerminalUi* m_pTerminalUi = nullptr;
