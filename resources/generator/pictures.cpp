@@ -523,6 +523,14 @@ void glyphQuit(QPainter& p) {
     p.drawLine(QPointF(31, 14), QPointF(31, 30));
 }
 
+// The muted form of a device glyph: the glyph crossed by a slash.
+std::function<void(QPainter&)> mutedGlyph(const std::function<void(QPainter&)>& glyph) {
+    return [glyph](QPainter& p) {
+        glyph(p);
+        p.drawLine(QPointF(14, 14), QPointF(48, 48));
+    };
+}
+
 bool save(const QImage& image, const QString& path, const char* format = "PNG", int quality = -1) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     return image.save(path, format, quality);
@@ -536,6 +544,7 @@ bool drawAllPictures(const QString& root) {
     const QColor toolBlue(0x2d, 0x7f, 0xe0);
     const QColor toolRed(0xe0, 0x4f, 0x55);
     const QColor toolSlate(0x3d, 0x4f, 0x6e);
+    const QColor toolMuted(0x8a, 0x93, 0xa3);
     std::vector<bool> ok = {
         save(background(), main + "bg.png"),
         save(panel(), main + "bg1.png"),
@@ -570,6 +579,9 @@ bool drawAllPictures(const QString& root) {
         save(toolTile(toolBlue, glyphCamera), tool + "camera_normal.png"),
         save(toolTile(toolBlue, glyphSpeaker), tool + "speaker_nromal.png"),
         save(toolTile(toolBlue, glyphMic), tool + "mic_normal.png"),
+        save(toolTile(toolMuted, mutedGlyph(glyphCamera)), tool + "camera_mute.png"),
+        save(toolTile(toolMuted, mutedGlyph(glyphSpeaker)), tool + "speaker_mute.png"),
+        save(toolTile(toolMuted, mutedGlyph(glyphMic)), tool + "mic_mute.png"),
         save(toolTile(toolSlate, glyphTool), tool + "tool_normal.png"),
         save(toolTile(toolSlate, glyphClock, 72), tool + "time.png"),
         save(toolTile(toolRed, glyphQuit), tool + "quit_normal.png"),
