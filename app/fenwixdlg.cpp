@@ -23,6 +23,8 @@
 #include <sstream>
 #include <thread>
 
+#include "app/classflowpeers.h"
+#include "app/controllerpeers.h"
 #include "app/keyfilter.h"
 #include "app/qtmainwindowchannel.h"
 #include "app/quickclickcounter.h"
@@ -105,7 +107,10 @@ CFenwixDlg::CFenwixDlg(QWidget* parent)
           [this](unsigned msg, std::uintptr_t w, std::intptr_t l) {
               return WindowProc(msg, w, l);
           })),
-      m_wallClock(wallClockMs) {
+      m_wallClock(wallClockMs),
+      m_ownPeers(std::make_unique<ControllerPeers>(*this)),
+      m_peers(m_ownPeers.get()),
+      m_sleep([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }) {
     setAttribute(Qt::WA_OpaquePaintEvent);  // the background is painted, never erased first
 }
 
@@ -122,6 +127,22 @@ MainWindowChannel& CFenwixDlg::channel() {
 
 void CFenwixDlg::setWallClockForTesting(std::function<std::int64_t()> clock) {
     m_wallClock = std::move(clock);
+}
+
+void CFenwixDlg::setClassPeersForTesting(ClassFlowPeers* peers) {
+    m_peers = peers != nullptr ? peers : m_ownPeers.get();
+}
+
+void CFenwixDlg::setSleepForTesting(std::function<void(int)> sleep) {
+    m_sleep = std::move(sleep);
+}
+
+ClassFlowPeers& CFenwixDlg::classPeers() {
+    return *m_peers;
+}
+
+void CFenwixDlg::Sleep(int ms) {
+    m_sleep(ms);
 }
 
 int CFenwixDlg::DoModal() {
@@ -162,7 +183,9 @@ void CFenwixDlg::StartUp() {
     CComConfig::getInstance()->loadLocalConfig();
     // Heartbeat worker: created and started here once it exists.
     // Tool bar, camera preview, video, screen and offline notice windows: created here in this
-    // order once they exist, then the initial terminal status and the conference library start.
+    // order once they exist.
+    ShowTerminalStatus(0);
+    // The conference library starts here.
     // The backend client gets this controller as its sink here.
     publishMainWindow(m_channel);
     // Live-push session initialisation and the push-poll client come here; then the conference
@@ -469,13 +492,17 @@ void CFenwixDlg::OnCtrlClicked(unsigned id) {
         case ID_TOOL_SPEAKER:
         case ID_TOOL_MIC:
         case ID_TOOL_SETTINGS:
-        case ID_TOOL_QUIT:
         case ID_DEVICE_CHECK:
         case ID_UPDATE:
-        case ID_ENTER_CLASS:
             // Tool bar commands, the device check, the update and the class entry are handled
             // here once their windows and sessions exist.
             LOGD("command " << id << " has no handler in this build");
+            break;
+        case ID_TOOL_QUIT:
+            OnLeaveClassClicked();
+            break;
+        case ID_ENTER_CLASS:
+            OnEnterClassClicked();
             break;
         default:
             break;
@@ -524,20 +551,32 @@ void CFenwixDlg::OnNotice(unsigned code, std::intptr_t lParam) {
             SetMainTimer(TIMER_HIDE_TOOLBAR, 5000);
             break;
         case NOTICE_LOGIN_BEGINS:
+            OnLoginBegins();
+            break;
         case NOTICE_ENTER_ROOM_DONE:
-        case NOTICE_ROOM_UNAVAILABLE:
+            OnEnterRoomDone();
+            break;
         case NOTICE_CURTAIN:
+            OnCurtain(lParam);
+            break;
         case NOTICE_NETWORK_STATE:
+            OnNetworkState(lParam != 0);
+            break;
         case NOTICE_ENTERING_CLASS:
+            OnEnteringClass();
+            break;
+        case NOTICE_ENTER_TIMEOUT:
+            OnEnterTimeout();
+            break;
+        case NOTICE_ROOM_UNAVAILABLE:
         case NOTICE_MESSAGE:
         case NOTICE_UPDATE_OFFERED:
         case NOTICE_UPDATE_DOWNLOADED:
         case NOTICE_UPDATE_FAILED:
         case NOTICE_UPDATE_STOPPED:
         case NOTICE_REGISTER_REPLY:
-        case NOTICE_ENTER_TIMEOUT:
-            // Class entry, network display, message bar, update and registration reply are
-            // handled here once those parts exist.
+            // Message bar, update and registration reply are handled here once those parts
+            // exist.
             LOGD("notice " << code << " has no handler in this build");
             break;
         default:
@@ -579,14 +618,38 @@ void CFenwixDlg::ApplyAudioDevicesOnce() {
     }
 }
 
-void CFenwixDlg::EvaluateCameraState() {
-    // The camera state evaluation of the live push runs here once the push exists.
-}
-
-void CFenwixDlg::OnConferenceEvent(unsigned msg, std::intptr_t) {
-    // Class joined, chat, device mute, screen fixing, source removal and log-out events are
-    // handled here once the conference session exists.
-    LOGD("conference event " << msg << " has no handler in this build");
+void CFenwixDlg::OnConferenceEvent(unsigned msg, std::intptr_t lParam) {
+    const auto* text = reinterpret_cast<const std::string*>(lParam);
+    switch (msg) {
+        case WM_CONF_JOINED:
+            OnClassJoined();
+            break;
+        case WM_CONF_DEVICE_MUTE:
+            OnDeviceMuteChanged(text);
+            break;
+        case WM_CONF_FIX_RESULT:
+            OnFixResult(text);
+            break;
+        case WM_CONF_LOGGED_OUT:
+            OnAnalyzeLogoutSuccess();
+            break;
+        case WM_CONF_LOGIN_FAILED:
+            OnLoginFailed();
+            break;
+        case WM_CONF_JOIN_FAILED:
+            OnJoinFailed();
+            break;
+        case WM_CONF_FIXED_SOURCE_LOST:
+            OnFixedSourceLost();
+            break;
+        case WM_CONF_LOGGED_OUT_QUEUED:
+            OnAnalyzeLogoutSuccessBack();
+            break;
+        default:
+            // Chat and source removal are handled here once the backend client takes them.
+            LOGD("conference event " << msg << " has no handler in this build");
+            break;
+    }
 }
 
 // ---- timers ----
@@ -623,8 +686,7 @@ void CFenwixDlg::OnTimer(int id) {
             }
             break;
         case TIMER_START_FIX:
-            KillMainTimer(TIMER_START_FIX);
-            // In class, the camera report, the speaker volume and screen fixing start here.
+            OnStartFixTimer();
             break;
         case TIMER_CONF_STATE:
             if (!CComConfig::getInstance()->getConfLogsEnabled()) {
@@ -633,8 +695,7 @@ void CFenwixDlg::OnTimer(int id) {
             // Otherwise the conference state report is sent here once it exists.
             break;
         case TIMER_HIDE_OFFLINE:
-            KillMainTimer(TIMER_HIDE_OFFLINE);
-            // The offline notice window is hidden here once it exists.
+            OnHideOfflineTimer();
             break;
         case TIMER_HIDE_TOOLBAR:
             KillMainTimer(TIMER_HIDE_TOOLBAR);

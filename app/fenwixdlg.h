@@ -24,6 +24,7 @@ class QTimer;
 class CMyStaticCtrl;
 class MainWindowChannel;
 class QtMainWindowChannel;
+class ClassFlowPeers;
 
 namespace fenwix::platform {
 class TerminationRequests;
@@ -79,6 +80,20 @@ public:
     // Milliseconds of the wall clock, for the quick-click rule; tests put their own clock here.
     void setWallClockForTesting(std::function<std::int64_t()> clock);
 
+    // The terminal status display: 0 start-up, 1 idle screen, 2 waiting picture, 3 class video.
+    void ShowTerminalStatus(int status);
+
+    // The components the class flow reaches (backend client, conference, live push, windows);
+    // tests put fakes here (not owned; null restores the controller's own).
+    void setClassPeersForTesting(ClassFlowPeers* peers);
+    // The class flow's pauses on the UI thread, in milliseconds; tests record them instead.
+    void setSleepForTesting(std::function<void(int)> sleep);
+    int loginPhase() const { return m_nLoginPhase; }
+    bool isEntering() const { return m_bEntering; }
+    bool fixSucceeded() const { return m_bFixSucceeded != 0; }
+    int fixAttempts() const { return m_nFixAttempts; }
+    bool netConnected() const { return m_bNetConnected; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -105,6 +120,38 @@ private:
     void OnRegisterFailed();
     void ApplyAudioDevicesOnce();
     void EvaluateCameraState();
+
+    // Class entry (fenwixdlgclass.cpp).
+    ClassFlowPeers& classPeers();
+    void Sleep(int ms);
+    void OnEnterClassClicked();
+    void OnLeaveClassClicked();
+    void OnEnterRoomDone();
+    void OnLoginBegins();
+    void OnEnteringClass();
+    void OnEnterTimeout();
+    void OnClassJoined();
+    void OnLoginFailed();
+    void OnJoinFailed();
+    void OnAnalyzeLogoutSuccess();
+    void OnAnalyzeLogoutSuccessBack();
+    void OnDeviceMuteChanged(const std::string* text);
+    bool UserAttemptRunning() const;
+    void StartGuestAttempt(const char* why);
+    void GiveUpGuestAttempt();
+
+    // Screen fixing (fenwixdlgscreenfix.cpp).
+    void OnStartFixTimer();
+    void OnFixResult(const std::string* text);
+    void OnFixedSourceLost();
+
+    // Status, network and live-push display (fenwixdlgstatus.cpp).
+    void SetMainWindowVisible(bool visible);
+    void OnCurtain(std::intptr_t fixed);
+    void OnNetworkState(bool reachable);
+    void ShowNetIcon(const char* path);
+    void OnHideOfflineTimer();
+    void CheckLivePreview();
     bool HandleKey(QKeyEvent* key);
     void SendNotice(unsigned code, std::intptr_t lParam);
 
@@ -139,4 +186,15 @@ private:
     QSocketNotifier* m_terminationNotifier = nullptr;
     std::function<std::int64_t()> m_wallClock;
     bool m_bClosingByUs = false;
+
+    // The class flow's peers: the controller's own forwarding, or a test's fakes.
+    std::unique_ptr<ClassFlowPeers> m_ownPeers;
+    ClassFlowPeers* m_peers = nullptr;
+    std::function<void(int)> m_sleep;
+    // Unreachable reports counted since the last network change shown, and whether any report
+    // has been shown yet. One controller per process, so these live here.
+    int m_nDisconnects = 0;
+    bool m_bFirstNetReport = true;
+
+    friend class ControllerPeers;
 };
