@@ -1,0 +1,114 @@
+#include "sdk/vidyoclient/videorenderer.h"
+
+#include "sdk/vidyoclient/clientlog.h"
+
+#include <gst/gst.h>
+#include <gst/video/videooverlay.h>
+
+#include <cstdlib>
+
+namespace vidyoclient {
+
+namespace {
+bool gstreamerReady() {
+    static const bool ready = [] {
+        GError* error = nullptr;
+        const bool ok = gst_init_check(nullptr, nullptr, &error) != FALSE;
+        if (!ok) {
+            clientLog().line(std::string("video: media framework unavailable: ") +
+                             (error != nullptr ? error->message : "unknown"));
+            g_clear_error(&error);
+        }
+        return ok;
+    }();
+    return ready;
+}
+
+std::string pipelineText(int width, int height) {
+    // A fixed picture size keeps the cost low; the window sink scales it to the window.
+    const int w = width > 0 ? std::min(width, 1280) : 640;
+    const int h = height > 0 ? std::min(height, 720) : 360;
+    return "videotestsrc is-live=true pattern=smpte ! video/x-raw,width=" + std::to_string(w) +
+           ",height=" + std::to_string(h) +
+           ",framerate=15/1 ! textoverlay name=caption font-desc=\"Sans 28\" valignment=center "
+           "halignment=center shaded-background=true ! videoconvert ! ximagesink name=sink "
+           "sync=false force-aspect-ratio=false";
+}
+}  // namespace
+
+bool VideoRenderer::start(std::uintptr_t window, int width, int height,
+                          const std::string& caption) {
+    stop();
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') {
+        clientLog().line("video: no display (DISPLAY unset), the conference video is not drawn");
+        return false;
+    }
+    if (window == 0) {
+        clientLog().line("video: no window handle, the conference video is not drawn");
+        return false;
+    }
+    if (!gstreamerReady()) {
+        return false;
+    }
+    GError* error = nullptr;
+    GstElement* pipeline = gst_parse_launch(pipelineText(width, height).c_str(), &error);
+    if (pipeline == nullptr || error != nullptr) {
+        clientLog().line(std::string("video: cannot build the drawing pipeline: ") +
+                         (error != nullptr ? error->message : "unknown"));
+        g_clear_error(&error);
+        if (pipeline != nullptr) {
+            gst_object_unref(pipeline);
+        }
+        return false;
+    }
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
+    GstElement* text = gst_bin_get_by_name(GST_BIN(pipeline), "caption");
+    gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink), static_cast<guintptr>(window));
+    gst_object_unref(sink);
+    g_object_set(text, "text", caption.c_str(), nullptr);
+    if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        clientLog().line("video: the drawing pipeline does not start (window " +
+                         std::to_string(window) + ")");
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_object_unref(text);
+        gst_object_unref(pipeline);
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    pipeline_ = pipeline;
+    caption_ = text;
+    clientLog().line("video: drawing into window " + std::to_string(window));
+    return true;
+}
+
+void VideoRenderer::setCaption(const std::string& caption) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (caption_ != nullptr) {
+        g_object_set(caption_, "text", caption.c_str(), nullptr);
+    }
+}
+
+bool VideoRenderer::drawing() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return pipeline_ != nullptr;
+}
+
+void VideoRenderer::stop() {
+    GstElement* pipeline = nullptr;
+    GstElement* caption = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::swap(pipeline, pipeline_);
+        std::swap(caption, caption_);
+    }
+    if (pipeline == nullptr) {
+        return;
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(caption);
+    gst_object_unref(pipeline);
+    clientLog().line("video: drawing stopped");
+}
+
+}  // namespace vidyoclient

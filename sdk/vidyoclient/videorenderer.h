@@ -1,0 +1,33 @@
+// Draws the conference video into the native window the library was started with: a moving test
+// picture captioned with the room and the pinned participant. Without a display or a window it
+// draws nothing and says so in the library's log.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+typedef struct _GstElement GstElement;
+
+namespace vidyoclient {
+
+class VideoRenderer {
+public:
+    VideoRenderer() = default;
+    ~VideoRenderer() { stop(); }
+    VideoRenderer(const VideoRenderer&) = delete;
+    VideoRenderer& operator=(const VideoRenderer&) = delete;
+
+    // True when drawing started.
+    bool start(std::uintptr_t window, int width, int height, const std::string& caption);
+    void setCaption(const std::string& caption);
+    bool drawing() const;
+    void stop();
+
+private:
+    mutable std::mutex mutex_;
+    GstElement* pipeline_ = nullptr;
+    GstElement* caption_ = nullptr;
+};
+
+}  // namespace vidyoclient
