@@ -12,6 +12,7 @@
 #include <json/value.h>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,8 +72,9 @@ public:
     void onUpdateReply(const Json::Value& payload);
     // Chooses microphone and speaker by the name fragments of the settings (UI thread).
     void applyDriverNames();
-    // Raises the named speaker's volume to the floor and unmutes it. Always true.
-    bool EnsureSpeakerVolume(const std::string& speakerName);
+    // Raises the named speaker's volume to the floor and unmutes it (the system's audio
+    // endpoints). Always true. Virtual so that tests need no sound server.
+    virtual bool EnsureSpeakerVolume(const std::string& speakerName);
 
     // The logo file the registration reply's logoUrl is downloaded to.
     static std::string logoFilePath();
@@ -129,8 +131,21 @@ protected:
     virtual bool queryCameraMutedLocally();
     virtual bool queryCameraMutedByServer();
     virtual std::string queryConferenceStatusJson();
+    // Hooks of the push commands and room requests (pushcommands.cpp, roomrequests.cpp), same
+    // rule: each passes straight through to the session.
+    virtual int queryMicVolume();
+    virtual void applyMicVolume(int volume);
+    virtual void applySpeakerVolume(int volume);
+    virtual void queueUser(std::unique_ptr<UserBean> record);
+    virtual void leaveConference();
+    virtual void pinChatSender(const std::string& uri);
+    virtual std::string queryParticipantId();
 
 private:
+    // The "vLogin" and "desktopRoomCmd" push commands with their `data`.
+    void onPushedLogin(const Json::Value& data);
+    void onPushedVolume(const Json::Value& data);
+
     TerminalUi* m_pTerminalUi = nullptr;
     // Conference uri of the sender of the last chat message; the participant the screen is fixed
     // on. Empty when none.
