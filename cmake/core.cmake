@@ -9,6 +9,8 @@ add_library(fenwix_core STATIC ${FENWIX_CORE_SOURCES})
 target_include_directories(fenwix_core PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(fenwix_core PUBLIC fenwix_log fenwix_platform PkgConfig::JSONCPP PkgConfig::CURL
   Threads::Threads)
+# The conference adapter (conference/vidyoserver) calls the conference client library of sdk/.
+target_link_libraries(fenwix_core PUBLIC VidyoClient)
 target_compile_definitions(fenwix_core PRIVATE
   FENWIX_PROD_API_BASE_URL="${FENWIX_PROD_API_BASE_URL}"
   FENWIX_PROD_PUSH_BASE_URL="${FENWIX_PROD_PUSH_BASE_URL}"

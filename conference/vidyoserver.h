@@ -86,5 +86,6 @@ public:
                                 void* data);
 
 private:
-    static void routeOutEvent(unsigned int event, const unsigned char* record);
+    static void routeOutEvent(unsigned int event, const void* param, unsigned int paramSize);
+    static void routeMuteEvent(unsigned int event, const void* param, unsigned int paramSize);
 };
