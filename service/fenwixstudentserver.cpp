@@ -5,6 +5,7 @@
 #include <shared_mutex>
 #include <sstream>
 
+#include "devices/audiodevicefunc.h"
 #include "logging/log4z.h"
 #include "platform/process.h"
 #include "platform/textcodec.h"
@@ -356,6 +357,10 @@ void FenwixStudentServer::applyDriverNames() {
     if ((!micMatched || !speakerMatched) && m_pTerminalUi != nullptr) {
         m_pTerminalUi->showDeviceTip();
     }
+}
+
+bool FenwixStudentServer::EnsureSpeakerVolume(const std::string& speakerName) {
+    return audiodevicefunc::EnsureSpeakerVolume(speakerName);
 }
 
 // ---- What the backend client asks of the conference session ----
