@@ -1,6 +1,7 @@
 #include "ui/nativesurface.h"
 
 #include <QPainter>
+#include <QVBoxLayout>
 
 CNativeSurface::CNativeSurface(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_NativeWindow);
@@ -17,4 +18,11 @@ std::uintptr_t CNativeSurface::handle() {
 void CNativeSurface::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
+}
+
+void fillWith(QWidget* window, CNativeSurface* surface) {
+    auto* layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(surface);
 }

@@ -16,3 +16,6 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
 };
+
+// Lays surface out over the whole of window, following its size.
+void fillWith(QWidget* window, CNativeSurface* surface);

@@ -7,15 +7,10 @@ CPreviewDlg::CPreviewDlg(QWidget* owner)
     // Kept above the full-screen video window, which it sits on.
     : CPopupWindow(owner, false, Qt::WindowStaysOnTopHint), m_surface(new CNativeSurface(this)) {
     resize(dialogUnitsToPixels(338, 202));
-    m_surface->setGeometry(rect());
+    fillWith(this, m_surface);
     watchKeysOf(m_surface);
 }
 
 std::uintptr_t CPreviewDlg::renderHandle() {
     return m_surface->handle();
-}
-
-void CPreviewDlg::resizeEvent(QResizeEvent* event) {
-    m_surface->setGeometry(rect());
-    CPopupWindow::resizeEvent(event);
 }

@@ -17,9 +17,6 @@ public:
     std::uintptr_t renderHandle();
     CNativeSurface* surface() const { return m_surface; }
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     CNativeSurface* m_surface;
 };

@@ -10,7 +10,7 @@ CVideoDlg::CVideoDlg(QWidget* owner)
     : CPopupWindow(owner, false), m_surface(new CNativeSurface(this)) {
     resize(dialogUnitsToPixels(335, 170));
     maximiseOnScreen();
-    m_surface->setGeometry(rect());
+    fillWith(this, m_surface);
     watchKeysOf(m_surface);
 }
 
@@ -21,11 +21,6 @@ std::uintptr_t CVideoDlg::renderHandle() {
 void CVideoDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
-}
-
-void CVideoDlg::resizeEvent(QResizeEvent* event) {
-    m_surface->setGeometry(rect());
-    CPopupWindow::resizeEvent(event);
 }
 
 void CVideoDlg::mouseReleaseEvent(QMouseEvent* event) {
