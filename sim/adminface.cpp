@@ -151,6 +151,12 @@ SimReply AdminFace::queuePush(const SimRequest& request) {
         if (json.isMember("data")) {
             payload["data"] = json["data"];
         }
+        // A log-in without a portal goes to the conference portal of this sim.
+        if (json["type"].asString() == "vLogin" &&
+            (payload["data"].isNull() || payload["data"].isObject()) &&
+            !payload["data"].isMember("portal")) {
+            payload["data"]["portal"] = "http://127.0.0.1:" + std::to_string(listener_.port());
+        }
     } else {
         return fail("type (text) or payload required");
     }
@@ -291,6 +297,9 @@ SimReply AdminFace::reset(const SimRequest& /*request*/) {
     core_.strict().clear();
     business_.reset();
     push_.reset();
+    if (extraReset_) {
+        extraReset_();
+    }
     return ok();
 }
 

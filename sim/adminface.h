@@ -6,6 +6,7 @@
 #include "sim/pushchannel.h"
 #include "sim/simcore.h"
 
+#include <functional>
 #include <string>
 
 namespace fenwixsim {
@@ -24,6 +25,8 @@ public:
           helpText_(std::move(helpText)) {}
 
     void install(SimCore& core);
+    // Runs on POST /admin/reset too (faces installed beside this one).
+    void setExtraReset(std::function<void()> reset) { extraReset_ = std::move(reset); }
 
 private:
     SimReply setReply(const SimRequest& request);
@@ -44,6 +47,7 @@ private:
     BusinessFace& businessFace_;
     PushChannel& push_;
     std::string helpText_;
+    std::function<void()> extraReset_;
 };
 
 }  // namespace fenwixsim

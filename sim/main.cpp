@@ -5,6 +5,7 @@
 #include "sim/consoleface.h"
 #include "sim/listener.h"
 #include "sim/options.h"
+#include "sim/portalface.h"
 #include "sim/pushface.h"
 
 #include <pthread.h>
@@ -64,11 +65,20 @@ int main(int argc, char** argv) {
     PushFace pushFace(push, [&listener] { return listener.isDown(); });
     AdminFace adminFace(core, listener, business, businessFace, push, helpText());
     ConsoleFace console;
+    PortalState portal;
+    PortalFace portalFace(portal, business, [&listener] {
+        return "http://127.0.0.1:" + std::to_string(listener.port());
+    });
+    adminFace.setExtraReset([&portal] { portal.reset(); });
     businessFace.install(core);
     pushFace.install(core);
     adminFace.install(core);
     console.install(core);
-    listener.setOnDown([&push] { push.interruptWaiters(); });
+    portalFace.install(core);
+    listener.setOnDown([&push, &portal] {
+        push.interruptWaiters();
+        portal.interruptWaiters();
+    });
 
     if (!listener.start(options.port)) {
         std::cerr << "fenwix-sim: cannot listen on 127.0.0.1:" << options.port << std::endl;
@@ -88,6 +98,7 @@ int main(int argc, char** argv) {
     signalWaiter.detach();
     listener.wait();
     push.interruptWaiters();  // held polls and injected delays end now
+    portal.interruptWaiters();
     core.interruptDelays();
     listener.join();
     return 0;

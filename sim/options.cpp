@@ -146,6 +146,44 @@ Admin paths are neither recorded nor checked nor replaceable.
   POST   /admin/settings              {"holdMs":N,"strict":bool}
   POST   /admin/reset                 forgets replies, requests, deviations, devices, overrides,
                                       push queues and tokens
+                                      and the conference portal
+Conference portal (for the conference client library; JSON bodies; roomKey selects the sessions of
+one room, session one session, neither every session in a room):
+  POST   /portal/login|link|leave|logout|pin, GET /portal/events?session=S&waitMs=N
+                                      the library's own calls (log-in, room link, leave, log-out,
+                                      pin, long poll for events and the participant list)
+  GET    /admin/portal                accounts, rooms with participants, sessions, faults, and the
+                                      portal address this sim hands out ("address")
+  DELETE /admin/portal                forgets accounts, rooms, sessions and faults
+  POST   /admin/portal/accounts       {"user":..,"password":..,"displayName":..} and/or
+                                      {"open":false}: only listed accounts may log in (default:
+                                      any user name logs in)
+  POST   /admin/portal/rooms          {"roomKey":..,"teacherName":..,"teacherUri":..} and/or
+                                      {"open":false}: only listed rooms can be joined. Every room
+                                      has a teacher participant (default name 张老师)
+  POST   /admin/portal/planroom       {"deviceKey"(omit: all),"roomKey","username","password",
+                                       "displayName","gDisplayName","guest":bool,"roomId",
+                                       "portal"(default: this sim)}: the plan-room reply
+  POST   /admin/portal/chat           {"roomKey"|"session","message":text or JSON,"fromUri",
+                                       "fromName"(default: the teacher),"private":bool}
+  POST   /admin/portal/curtain        {"roomKey"|"session","status":1|0}: the teacher's curtain
+                                      command as a chat message {"status":N}
+  POST   /admin/portal/source-removed {"roomKey"|"session","uri"(default: the teacher)}
+  POST   /admin/portal/drop           {"roomKey"|"session"}: the call drops (call state 0) and
+                                      the sessions are out of the room
+  POST   /admin/portal/mute           {"device":"microphone"|"camera","muted":bool,..}: server mute
+  POST   /admin/portal/notice         {..}: a conference notice
+  POST   /admin/portal/rates          {"roomKey","uri"(default: the teacher),"width","height",
+                                       "videoKBitsPerSecRecv","audioKBitsPerSecRecv",
+                                       "videoFrameRate","videoDecodedFrameRate",
+                                       "videoDisplayedFrameRate"}: receive statistics
+  POST   /admin/portal/participants   {"roomKey","name","uri", rates..}: adds a participant
+  DELETE /admin/portal/participants?roomKey=K&uri=U  removes an added participant
+  POST   /admin/portal/faults         {"login":"refuse"|"hang"|"badjson"|null,"loginError":N,
+                                       "link":"fail"|"hang"|"badjson"|null,"linkError":N,
+                                       "pin":"success"|"fail","pinVideoMode":N}: "hang" holds the
+                                      call unanswered until the fault is cleared (null)
+  A vLogin pushed through /admin/push without "portal" gets this sim's portal address.
 Console: GET /console (also /).
 )";
 }
