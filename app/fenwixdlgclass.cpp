@@ -117,6 +117,9 @@ void CFenwixDlg::OnClassJoined() {
     }
     config->setRoute(route);
     peers.restoreMicVolume();
+    // Failures are counted per class: a retry left unanswered by the last class must not make
+    // this class's first failure its last.
+    m_nFixAttempts = 0;
     SetMainTimer(TIMER_START_FIX, kStartFixDelayMs);
     if (config->getIsPull()) {
         m_nMicState = 0;
