@@ -32,6 +32,7 @@ struct SeenEvent {
     std::uintptr_t wParam = 0;
     std::intptr_t lParam = 0;
     std::string text;  // the text behind lParam for the notices that carry one
+    std::chrono::steady_clock::time_point at;  // when the main window handled it
 };
 
 inline bool noticeCarriesText(unsigned code) {
@@ -100,7 +101,7 @@ public:
 
 private:
     void record(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam) {
-        SeenEvent e{msg, wParam, lParam, {}};
+        SeenEvent e{msg, wParam, lParam, {}, std::chrono::steady_clock::now()};
         if (msg == WM_NOTICE && noticeCarriesText(static_cast<unsigned>(wParam)) && lParam != 0) {
             e.text = *reinterpret_cast<const std::string*>(lParam);
         }
