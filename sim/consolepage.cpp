@@ -96,6 +96,31 @@ button{margin:2px 4px 2px 0;padding:3px 10px;cursor:pointer}
 <table id="deviations"><thead><tr><th>#</th><th>path</th><th>expected</th><th>got</th></tr></thead>
 <tbody></tbody></table></section>
 
+<section class="wide"><h2>Conference portal</h2>
+<label>room <input type="text" id="pRoom" size="10" value="rk1001" placeholder="every room"></label>
+<button onclick="portalSend('curtain',{status:1})">curtain down</button>
+<button onclick="portalSend('curtain',{status:0})">curtain up</button>
+<label>chat <input type="text" id="pChat" size="24" value="大家好"></label>
+<label><input type="checkbox" id="pPrivate"> private</label>
+<button onclick="portalSend('chat',{message:$('pChat').value,private:$('pPrivate').checked})">send</button>
+<button onclick="portalSend('source-removed',{})">teacher source removed</button>
+<button onclick="portalSend('drop',{})">drop call</button>
+<button onclick="portalSend('mute',{device:'microphone',muted:true})">server mute mic</button>
+<button onclick="portalSend('mute',{device:'microphone',muted:false})">unmute mic</button>
+<button onclick="portalSend('mute',{device:'camera',muted:true})">server mute camera</button>
+<button onclick="portalSend('mute',{device:'camera',muted:false})">unmute camera</button>
+<button onclick="portalSend('notice',{})">notice</button><br>
+<label>log-in <select id="pLogin"><option value="">answers</option><option>refuse</option><option>hang</option><option>badjson</option></select></label>
+<label>link <select id="pLink"><option value="">answers</option><option>fail</option><option>hang</option><option>badjson</option></select></label>
+<label>pin <select id="pPin"><option>success</option><option>fail</option></select></label>
+<button onclick="setPortalFaults()">set faults</button>
+<label>plan room for <input type="text" id="pPlanDevice" size="18" placeholder="all devices"></label>
+<label><input type="checkbox" id="pPlanGuest"> guest</label>
+<button onclick="planRoom()">offer plan room</button>
+<table id="sessions"><thead><tr><th>session</th><th>user</th><th>guest</th><th>display name</th>
+<th>room</th><th>uri</th><th>pending events</th></tr></thead><tbody></tbody></table>
+<pre id="portalFaults" class="muted"></pre></section>
+
 <section class="wide"><h2>Requests</h2>
 <label>path <input type="text" id="rPath" size="40" placeholder="all paths"></label>
 <label><input type="checkbox" id="rLive" checked> live</label>
@@ -138,6 +163,9 @@ async function refresh() {
     if (selectedDevice) showDevice();
     const p = await call('GET', '/admin/push');
     rows('users', p.users, u => [u.userId, u.tokens, u.waiting, u.polls, u.pending.map(m => m.type).join(', ')]);
+    const pt = (await call('GET', '/admin/portal')).portal;
+    rows('sessions', pt.sessions, x => [x.session, x.user, x.guest ? 'yes' : '', x.displayName, x.roomKey, x.uri, x.pendingEvents]);
+    $('portalFaults').textContent = 'faults: ' + JSON.stringify(pt.faults) + '   rooms: ' + Object.keys(pt.rooms).join(', ');
     const rp = (await call('GET', '/admin/replies')).replies;
     rows('replies', rp, r => [r.path, r.status, r.bodyLength, r.delayMs, r.times < 0 ? '∞' : r.times, r.close ? 'yes' : '', r.passThrough ? 'yes' : '']);
     const dv = (await call('GET', '/admin/strict')).deviations.slice(-200).reverse();
@@ -187,6 +215,19 @@ async function setFault() {
   num('fStatus', 'status'); num('fSize', 'size'); num('fDelay', 'delayMs'); num('fTimes', 'times');
   if ($('fLocation').value) body.headers = {Location: $('fLocation').value};
   await call('POST', '/admin/replies', body); say('reply set for ' + body.path, true); refresh();
+}
+async function portalSend(what, body) {
+  if ($('pRoom').value.trim()) body.roomKey = $('pRoom').value.trim();
+  const r = await call('POST', '/admin/portal/' + what, body); say(what + ': delivered to ' + r.delivered, true); refresh();
+}
+async function setPortalFaults() {
+  const v = id => $(id).value || null;
+  await call('POST', '/admin/portal/faults', {login: v('pLogin'), link: v('pLink'), pin: $('pPin').value}); say('portal faults set', true); refresh();
+}
+async function planRoom() {
+  const body = {guest: $('pPlanGuest').checked, roomKey: $('pRoom').value.trim() || 'rk1001'};
+  if ($('pPlanDevice').value.trim()) body.deviceKey = $('pPlanDevice').value.trim();
+  await call('POST', '/admin/portal/planroom', body); say('plan room offered', true);
 }
 async function setStrict() { await call('POST', '/admin/strict', {enabled: $('strict').checked}); }
 async function setHold() { await call('POST', '/admin/settings', {holdMs: Number($('hold').value)}); }
