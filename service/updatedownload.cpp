@@ -1,0 +1,147 @@
+#include "service/updatedownload.h"
+
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <vector>
+
+#include "logging/log4z.h"
+#include "platform/debugtrace.h"
+#include "service/httpblockreader.h"
+#include "service/mainwindowchannel.h"
+#include "service/mainwindowevents.h"
+
+namespace {
+
+constexpr long kStatusOk = 200;
+// Each wait of stopAndWait() is bounded only so that it can be repeated; the wait as a whole is
+// not.
+constexpr std::chrono::hours kWaitSlice{1};
+
+}  // namespace
+
+UpdateDownload::UpdateDownload(UpdateDownloadView& view) : m_view(view) {}
+
+UpdateDownload::~UpdateDownload() {
+    stopAndWait();
+    joinThread();
+}
+
+void UpdateDownload::joinThread() {
+    if (m_hThread.joinable()) {
+        m_hThread.join();
+    }
+}
+
+void UpdateDownload::start(const std::string& url, const std::string& filePath) {
+    if (m_hThread.joinable()) {
+        stopAndWait();
+        joinThread();
+    }
+    // Set before the thread exists, so a cancel or stop that comes first is never lost.
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_bContinue = 1;
+    }
+    m_bRunning = true;
+    m_ended = false;
+    m_hThread = std::thread(&UpdateDownload::run, this, url, filePath);
+}
+
+void UpdateDownload::cancel() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_bContinue = 0;
+}
+
+bool UpdateDownload::stopAndWait() {
+    if (!m_bRunning.exchange(false) && m_ended) {
+        joinThread();
+        return true;
+    }
+    if (m_noticeInFlight == NOTICE_UPDATE_FAILED) {
+        return false;
+    }
+    auto window = mainWindow();
+    if (window && window->isUiThread()) {
+        while (!window->waitPumping([this] { return m_ended.load(); }, kWaitSlice)) {
+        }
+    }
+    joinThread();
+    return true;
+}
+
+void UpdateDownload::sendNotice(unsigned code) {
+    m_noticeInFlight = code;
+    sendToMainWindow(WM_NOTICE, code, 0);
+    m_noticeInFlight = 0;
+}
+
+void UpdateDownload::run(std::string url, std::string filePath) {
+    const Outcome outcome = transfer(url, filePath);
+    bool handOver = false;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        handOver = outcome == Outcome::Complete && m_bContinue == 1;
+    }
+    // Sent after the lock is released: the UI thread may be waiting for it in cancel().
+    if (handOver) {
+        sendNotice(NOTICE_UPDATE_DOWNLOADED);
+    }
+    m_bRunning = false;
+    fenwix::platform::debugTrace("update thread quit\n");
+    m_view.onAttemptEnded();
+    m_ended = true;
+}
+
+UpdateDownload::Outcome UpdateDownload::transfer(const std::string& url,
+                                                 const std::string& filePath) {
+    HttpBlockReader reader;
+    long status = 0;
+    if (reader.open(url)) {
+        status = reader.status();
+    } else {
+        LOGE("http CInternetException " << reader.error());
+        sendNotice(NOTICE_UPDATE_FAILED);
+    }
+    if (status != kStatusOk) {
+        LOGI("http请求异常: " << status);
+        return Outcome::Failed;
+    }
+    // The length is taken as a 32-bit number, as the progress has always computed it.
+    const auto announced = static_cast<std::uint32_t>(reader.announcedLength());
+    std::ofstream file(filePath, std::ios::binary | std::ios::trunc);
+    if (!file.is_open()) {
+        LOGE("update file cannot be created: " << filePath);
+        return Outcome::Failed;
+    }
+    std::vector<char> block(kBlockBytes);
+    std::uint64_t received = 0;
+    while (m_bRunning) {
+        const long long got = reader.read(block.data(), block.size());
+        if (got < 0) {
+            LOGE("http CInternetException " << reader.error());
+            sendNotice(NOTICE_UPDATE_FAILED);
+            return Outcome::Failed;
+        }
+        file.write(block.data(), static_cast<std::streamsize>(got));
+        if (!file) {
+            LOGE("update file cannot be written: " << filePath);
+            sendNotice(NOTICE_UPDATE_FAILED);
+            return Outcome::Failed;
+        }
+        received += static_cast<std::uint64_t>(got);
+        if (announced != 0) {
+            m_view.onProgress(static_cast<double>(received) / static_cast<double>(announced));
+        }
+        if (static_cast<std::size_t>(got) < kBlockBytes) {
+            file.close();
+            if (file.fail()) {
+                LOGE("update file cannot be written: " << filePath);
+                sendNotice(NOTICE_UPDATE_FAILED);
+                return Outcome::Failed;
+            }
+            return Outcome::Complete;
+        }
+    }
+    return Outcome::Incomplete;
+}
