@@ -27,7 +27,7 @@ constexpr int kOfflineNoticeMs = 3000;
 void CFenwixDlg::SetMainWindowVisible(bool visible) {
     // The base class's own hiding would end the modal loop, and with it the terminal: the idle
     // screen only steps aside while a class shows.
-    QWidget::setVisible(visible);
+    QWidget::setVisible(visible);  // NOLINT(bugprone-parent-virtual-call): on purpose
 }
 
 void CFenwixDlg::ShowTerminalStatus(int status) {
