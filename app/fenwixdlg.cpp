@@ -182,8 +182,8 @@ void CFenwixDlg::StartUp() {
     AddTrayIcon();
     CComConfig::getInstance()->loadLocalConfig();
     // Heartbeat worker: created and started here once it exists.
-    // Tool bar, camera preview, video, screen and offline notice windows: created here in this
-    // order once they exist.
+    CreateAuxWindows();
+    // The offline notice window is created here.
     ShowTerminalStatus(0);
     // The conference library starts here.
     // The backend client gets this controller as its sink here.
@@ -195,7 +195,7 @@ void CFenwixDlg::StartUp() {
         setGeometry(screen->geometry());
     }
     showMaximized();
-    // The auxiliary windows are placed relative to the client area here.
+    PlaceAuxWindows();
     LayoutControls();
     CSplashWnd::HideSplash();
     CComConfig::getInstance()->setAppStatus(1);
@@ -234,8 +234,8 @@ void CFenwixDlg::Uninit() {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     // The last dynamic-information report goes out here.
     CComConfig::releaseInstance();
-    // The video, preview, tool bar and screen windows, the heartbeat worker and the conference
-    // library are taken down here, in this order.
+    DestroyAuxWindows();
+    // The heartbeat worker and the conference library are taken down here, in this order.
     RemoveTrayIcon();
 }
 
@@ -319,8 +319,7 @@ void CFenwixDlg::LayoutControls() {
         m_ptPanel = QPoint(static_cast<int>((w - panel.width()) * 0.5),
                            static_cast<int>((h - panel.height()) * 0.45));
     }
-    // The device check, update, badge and countdown controls take their places here once the
-    // custom buttons exist.
+    CreateMainButtons();  // device check and countdown; the update button and badge come between
     m_picNet = new CMyStaticCtrl(this, QRect(0, 0, 46, 46), local(kImageNetError), true, ID_NONE,
                                  m_channel.get());
     const QString labelStyle =
@@ -342,7 +341,8 @@ void CFenwixDlg::LayoutControls() {
                                   m_channel.get());
     m_picStudent = new CMyStaticCtrl(this, QRect(0, 0, 95, 117), local(kImageStudent), true,
                                      ID_STUDENT_PICTURE, m_channel.get());
-    // The message bar is placed at corner + (0, 490) once it exists.
+    CreateMessageBar();
+    PlaceMainButtons();
     m_picNet->move(m_ptPanel + kNetIconOffset);
     m_staticId->move(20, 20);
     m_staticVersion->move(0, h - 120);
@@ -547,7 +547,7 @@ void CFenwixDlg::OnNotice(unsigned code, std::intptr_t lParam) {
             EvaluateCameraState();
             break;
         case NOTICE_CONF_TOOLBAR:
-            // The tool bar is shown and brought to the top here once it exists.
+            ShowToolBarForConference();
             SetMainTimer(TIMER_HIDE_TOOLBAR, 5000);
             break;
         case NOTICE_LOGIN_BEGINS:
@@ -570,13 +570,14 @@ void CFenwixDlg::OnNotice(unsigned code, std::intptr_t lParam) {
             break;
         case NOTICE_ROOM_UNAVAILABLE:
         case NOTICE_MESSAGE:
+            ShowTipText(lParam);
+            break;
         case NOTICE_UPDATE_OFFERED:
         case NOTICE_UPDATE_DOWNLOADED:
         case NOTICE_UPDATE_FAILED:
         case NOTICE_UPDATE_STOPPED:
         case NOTICE_REGISTER_REPLY:
-            // Message bar, update and registration reply are handled here once those parts
-            // exist.
+            // Update and registration reply are handled here once those parts exist.
             LOGD("notice " << code << " has no handler in this build");
             break;
         default:
@@ -600,7 +601,7 @@ void CFenwixDlg::OnRegistered(std::intptr_t noLogoAddress) {
     config->setVideoMode(2);
     config->setAudioInMode(2);
     config->setAudioOutMode(2);
-    // The tool bar re-arranges its buttons and moves to 0.79 of the height here.
+    RearrangeToolBar();
     ApplyAudioDevicesOnce();
     // The update check is sent here.
 }
@@ -699,7 +700,7 @@ void CFenwixDlg::OnTimer(int id) {
             break;
         case TIMER_HIDE_TOOLBAR:
             KillMainTimer(TIMER_HIDE_TOOLBAR);
-            // The tool bar window is hidden here once it exists.
+            HideToolBar();
             break;
         default:
             break;

@@ -22,6 +22,13 @@ class QSocketNotifier;
 class QSystemTrayIcon;
 class QTimer;
 class CMyStaticCtrl;
+class CMyButtonCtrl;
+class CMyTimerButtonCtrl;
+class CMyMsgTipCtrl;
+class CToolDlg;
+class CScreenDlg;
+class CVideoDlg;
+class CPreviewDlg;
 class MainWindowChannel;
 class QtMainWindowChannel;
 class ClassFlowPeers;
@@ -76,6 +83,13 @@ public:
     CMyStaticCtrl* studentPicture() const { return m_picStudent; }
     CMyStaticCtrl* logoPicture() const { return m_picLogo; }
     bool hasTrayIcon() const { return m_trayIcon != nullptr; }
+    CToolDlg* toolBar() const { return m_pToolDlg; }
+    CScreenDlg* screenWindow() const { return m_pScreenDlg; }
+    CVideoDlg* videoWindow() const { return m_pVideoDlg; }
+    CPreviewDlg* previewWindow() const { return m_pPreviewDlg; }
+    CMyMsgTipCtrl* messageBar() const { return m_msgTip; }
+    CMyButtonCtrl* deviceCheckButton() const { return m_btnDeviceCheck; }
+    CMyTimerButtonCtrl* enterClassButton() const { return m_btnEnterClass; }
 
     // Milliseconds of the wall clock, for the quick-click rule; tests put their own clock here.
     void setWallClockForTesting(std::function<std::int64_t()> clock);
@@ -121,6 +135,20 @@ private:
     void ApplyAudioDevicesOnce();
     void EvaluateCameraState();
 
+    // Windows beside the idle screen and its class controls (fenwixdlgwindows.cpp).
+    void CreateAuxWindows();
+    void PlaceAuxWindows();
+    void DestroyAuxWindows();
+    void RearrangeToolBar();
+    void ShowToolBarForConference();
+    void HideToolBar();
+    void CreateMainButtons();
+    void CreateMessageBar();
+    void PlaceMainButtons();
+    // The message bar; ShowTipText takes a notice's const std::string* and hides after 3 s.
+    void ShowTip(const QString& text, bool autoHide);
+    void ShowTipText(std::intptr_t text);
+
     // Class entry (fenwixdlgclass.cpp).
     ClassFlowPeers& classPeers();
     void Sleep(int ms);
@@ -158,7 +186,14 @@ private:
     // Members in the order of the controller's data model; components of later stages are
     // added at their place.
     QIcon m_hIcon;
+    CVideoDlg* m_pVideoDlg = nullptr;      // owned: destroyed by the shutdown sequence
+    CPreviewDlg* m_pPreviewDlg = nullptr;  // owned
+    CToolDlg* m_pToolDlg = nullptr;        // owned
+    CScreenDlg* m_pScreenDlg = nullptr;    // owned
+    CMyMsgTipCtrl* m_msgTip = nullptr;
     bool m_bEntering = false;
+    CMyButtonCtrl* m_btnDeviceCheck = nullptr;
+    CMyTimerButtonCtrl* m_btnEnterClass = nullptr;
     QLabel* m_staticId = nullptr;
     QLabel* m_staticVersion = nullptr;
     CMyStaticCtrl* m_picNet = nullptr;
