@@ -142,7 +142,14 @@ struct HttpBlockReader::Transfer {
     }
 };
 
-HttpBlockReader::HttpBlockReader() = default;
+HttpBlockReader::HttpBlockReader(const std::atomic<bool>* keepGoing) : m_keepGoing(keepGoing) {}
+
+bool HttpBlockReader::stopRequested() {
+    if (m_keepGoing != nullptr && !m_keepGoing->load()) {
+        m_stopped = true;
+    }
+    return m_stopped;
+}
 
 HttpBlockReader::~HttpBlockReader() = default;
 
@@ -173,6 +180,9 @@ bool HttpBlockReader::open(const std::string& url) {
     }
     t.attached = true;
     while (!t.headDone && !t.finished) {
+        if (stopRequested()) {
+            return false;
+        }
         t.drive([&t] { return t.headDone; });
     }
     if (!t.headDone) {
@@ -199,6 +209,9 @@ long long HttpBlockReader::read(char* buffer, std::size_t capacity) {
     }
     Transfer& t = *m_transfer;
     while (t.pending.size() < capacity && !t.finished) {
+        if (stopRequested()) {
+            return kStopped;
+        }
         t.drive([&t, capacity] { return t.pending.size() >= capacity; });
     }
     if (t.pending.size() < capacity && t.result != CURLE_OK) {

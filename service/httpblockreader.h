@@ -3,6 +3,7 @@
 // that calls it.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -10,7 +11,13 @@
 
 class HttpBlockReader {
 public:
-    HttpBlockReader();
+    // Returned by read() when the stop flag fell while it waited for the network.
+    static constexpr long long kStopped = -2;
+
+    // `keepGoing`, if given, is watched while open() and read() wait for the network: once it
+    // turns false they give up within a fraction of a second (open() false with stopped(),
+    // read() kStopped) instead of waiting for a slow or stalled server.
+    explicit HttpBlockReader(const std::atomic<bool>* keepGoing = nullptr);
     ~HttpBlockReader();
     HttpBlockReader(const HttpBlockReader&) = delete;
     HttpBlockReader& operator=(const HttpBlockReader&) = delete;
@@ -32,6 +39,9 @@ public:
     // that ends before the length its reply announced.
     long long read(char* buffer, std::size_t capacity);
 
+    // open() or read() gave up because the stop flag fell.
+    bool stopped() const { return m_stopped; }
+
     // The failure code of the transfer (the HTTP stack's number), 0 while none occurred.
     int error() const;
 
@@ -41,5 +51,9 @@ public:
 
 private:
     struct Transfer;
+    bool stopRequested();
+
+    const std::atomic<bool>* m_keepGoing;
+    bool m_stopped = false;
     std::unique_ptr<Transfer> m_transfer;
 };

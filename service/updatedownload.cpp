@@ -95,10 +95,12 @@ void UpdateDownload::run(std::string url, std::string filePath) {
 
 UpdateDownload::Outcome UpdateDownload::transfer(const std::string& url,
                                                  const std::string& filePath) {
-    HttpBlockReader reader;
+    HttpBlockReader reader(&m_bRunning);
     long status = 0;
     if (reader.open(url)) {
         status = reader.status();
+    } else if (reader.stopped()) {
+        return Outcome::Incomplete;  // stopped or cancelled while waiting for the server
     } else {
         LOGE("http CInternetException " << reader.error());
         sendNotice(NOTICE_UPDATE_FAILED);
@@ -118,6 +120,9 @@ UpdateDownload::Outcome UpdateDownload::transfer(const std::string& url,
     std::uint64_t received = 0;
     while (m_bRunning) {
         const long long got = reader.read(block.data(), block.size());
+        if (got == HttpBlockReader::kStopped) {
+            return Outcome::Incomplete;
+        }
         if (got < 0) {
             LOGE("http CInternetException " << reader.error());
             sendNotice(NOTICE_UPDATE_FAILED);

@@ -389,6 +389,43 @@ TEST_F(UpdateDownloadTest, StopOnTheUiThreadEndsTheLoopBeforeTheNextBlock) {
     EXPECT_EQ(readAll(installer_).size(), kBlock);
 }
 
+// A server that says nothing, or stops sending mid-body: a stop ends the wait at once, and a
+// stopped attempt is not a failure.
+TEST_F(UpdateDownloadTest, StopEndsAWaitForASilentServerAtOnceWithoutTip) {
+    struct Case {
+        const char* name;
+        std::string reply;
+        std::size_t fileBytes;
+    };
+    const Case cases[] = {
+        {"no reply head", "", 0},
+        {"body stalls",
+         "HTTP/1.1 200 OK\r\nContent-Length: 10000\r\n\r\n" + std::string(kBlock + 10, 's'),
+         kBlock},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RawHttpServer server(c.reply);
+        view_.reset();
+        clearNotices();
+        download_->start(server.baseUrl() + "/setup.bin", installer_);
+        ASSERT_TRUE(server.waitForRequests(1, 5s));
+        if (c.fileBytes > 0) {
+            while (view_.fractions().empty()) {
+                std::this_thread::sleep_for(1ms);
+            }
+        }
+        const auto started = std::chrono::steady_clock::now();
+        window_->runOnUi([&] { EXPECT_TRUE(download_->stopAndWait()); });
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+        EXPECT_TRUE(notices().empty());
+        EXPECT_EQ(view_.ended(), 1);
+        if (c.fileBytes > 0) {
+            EXPECT_EQ(readAll(installer_).size(), c.fileBytes);
+        }
+    }
+}
+
 TEST_F(UpdateDownloadTest, StopAfterTheLastBlockStillHandsOver) {
     serve("/files/setup.bin", binaryBody(2 * kBlock + 10));
     view_.holdAt(1.0);  // the last, short block has been read
