@@ -21,6 +21,7 @@ CMyTimeStaticCtrl::CMyTimeStaticCtrl(QWidget* parent, const QRect& rect, const Q
       m_path(keepPath ? imagePath : QString()),
       m_clock(nowSeconds),
       m_repaintTimer(new QTimer(this)) {
+    setWindowTitle(QStringLiteral("MyTimeBitmapStatic"));
     connect(m_repaintTimer, &QTimer::timeout, this, [this] { update(); });
     const QImage image(imagePath);
     setGeometry(image.isNull() ? rect
