@@ -11,6 +11,8 @@ target_link_libraries(fenwix_core PUBLIC fenwix_log fenwix_platform PkgConfig::J
   Threads::Threads)
 # The conference adapter (conference/vidyoserver) calls the conference client library of sdk/.
 target_link_libraries(fenwix_core PUBLIC VidyoClient)
+# The sound server client: reached only through devices/ (audio endpoints, capture, playback).
+target_link_libraries(fenwix_core PUBLIC PkgConfig::PULSE)
 target_compile_definitions(fenwix_core PRIVATE
   FENWIX_PROD_API_BASE_URL="${FENWIX_PROD_API_BASE_URL}"
   FENWIX_PROD_PUSH_BASE_URL="${FENWIX_PROD_PUSH_BASE_URL}"
