@@ -276,11 +276,13 @@ QImage logo(int size) {
     return img;
 }
 
+// Narrow enough to sit at the panel's left edge beside the enter-class button.
 QImage pillButton(const QString& text, const QColor& from, const QColor& to, bool glyphGear) {
-    QImage img = canvas(132, 40);
+    constexpr int kWidth = 94;
+    QImage img = canvas(kWidth, 40);
     QPainter p(&img);
     smooth(p);
-    const QRectF r(1, 1, 130, 38);
+    const QRectF r(1, 1, kWidth - 2, 38);
     QLinearGradient g(r.topLeft(), r.bottomLeft());
     g.setColorAt(0, from);
     g.setColorAt(1, to);
@@ -291,16 +293,16 @@ QImage pillButton(const QString& text, const QColor& from, const QColor& to, boo
     p.setPen(QPen(Qt::white, 2.4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
     if (glyphGear) {
-        p.drawEllipse(QPointF(24, 20), 8, 8);
-        p.drawPolyline(QPolygonF({QPointF(20, 20), QPointF(23.5, 23.5), QPointF(28.5, 16.5)}));
+        p.drawEllipse(QPointF(19, 20), 7, 7);
+        p.drawPolyline(QPolygonF({QPointF(15.5, 20), QPointF(18.5, 23), QPointF(23, 16.5)}));
     } else {
-        p.drawLine(QPointF(24, 12), QPointF(24, 27));
-        p.drawPolyline(QPolygonF({QPointF(18, 21), QPointF(24, 27), QPointF(30, 21)}));
-        p.drawLine(QPointF(17, 30), QPointF(31, 30));
+        p.drawLine(QPointF(19, 12), QPointF(19, 26));
+        p.drawPolyline(QPolygonF({QPointF(14, 21), QPointF(19, 26), QPointF(24, 21)}));
+        p.drawLine(QPointF(13, 29), QPointF(25, 29));
     }
     p.setPen(Qt::white);
-    p.setFont(uiFont(15, true));
-    p.drawText(QRectF(38, 0, 86, 40), Qt::AlignCenter, text);
+    p.setFont(uiFont(13, true));
+    p.drawText(QRectF(30, 0, kWidth - 36, 40), Qt::AlignCenter, text);
     return img;
 }
 
