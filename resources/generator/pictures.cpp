@@ -585,7 +585,8 @@ bool drawAllPictures(const QString& root) {
         save(toolTile(toolMuted, mutedGlyph(glyphSpeaker)), tool + "speaker_mute.png"),
         save(toolTile(toolMuted, mutedGlyph(glyphMic)), tool + "mic_mute.png"),
         save(toolTile(toolSlate, glyphTool), tool + "tool_normal.png"),
-        save(toolTile(toolSlate, glyphClock, 72), tool + "time.png"),
+        // As wide as the buttons, so the class time beside it ends before the quit button.
+        save(toolTile(toolSlate, glyphClock), tool + "time.png"),
         save(toolTile(toolRed, glyphQuit), tool + "quit_normal.png"),
     };
     return std::all_of(ok.begin(), ok.end(), [](bool b) { return b; });
