@@ -57,8 +57,9 @@ SimReply PortalFace::portalCall(const SimRequest& request,
 
 SimReply PortalFace::events(const SimRequest& request) {
     const std::string session = formValueOr(request.queryForm, "session", "");
-    const int wait = std::clamp(std::atoi(formValueOr(request.queryForm, "waitMs", "0").c_str()), 0,
-                                kMaxEventWaitMs);
+    const long asked =
+        std::strtol(formValueOr(request.queryForm, "waitMs", "0").c_str(), nullptr, 10);
+    const int wait = static_cast<int>(std::clamp<long>(asked, 0, kMaxEventWaitMs));
     return answer(state_.events(session, wait));
 }
 

@@ -35,7 +35,7 @@ void putText(char* field, size_t width, const std::string& text) {
     while (n > 0 && n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) {
         --n;
     }
-    std::memcpy(field, text.data(), n);
+    std::copy_n(text.data(), n, field);
 }
 
 std::string getText(const char* field, size_t width) {
@@ -53,7 +53,7 @@ bool readRecord(const void* param, unsigned int size, Record& out) {
 
 long timeoutFromEnvironment() {
     const char* value = std::getenv("VIDYO_CLIENT_PORTAL_TIMEOUT_MS");
-    const long ms = value != nullptr ? std::atol(value) : 0;
+    const long ms = value != nullptr ? std::strtol(value, nullptr, 10) : 0;
     return ms > 0 ? ms : kDefaultTimeoutMs;
 }
 
@@ -87,7 +87,7 @@ void fillNames(char (*slots)[VIDYO_CLIENT_DEVICE_NAME_SIZE], std::uint32_t& coun
         inUse = getText(slots[current], VIDYO_CLIENT_DEVICE_NAME_SIZE);
     }
     const size_t n = std::min<size_t>(names.size(), VIDYO_CLIENT_MAX_DEVICES);
-    std::memset(slots, 0, VIDYO_CLIENT_MAX_DEVICES * VIDYO_CLIENT_DEVICE_NAME_SIZE);
+    std::memset(slots, 0, sizeof(char[VIDYO_CLIENT_MAX_DEVICES][VIDYO_CLIENT_DEVICE_NAME_SIZE]));
     std::uint32_t found = 0;
     for (size_t i = 0; i < n; ++i) {
         putText(slots[i], VIDYO_CLIENT_DEVICE_NAME_SIZE, names[i]);
@@ -139,7 +139,11 @@ bool ConferenceClient::start(VidyoClientOutEventCallback callback, void* data,
     if (started_) {
         return false;
     }
-    stopping_ = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = false;
+        commands_.clear();  // nothing sent before a stop survives into the next start
+    }
     outEvents_ = std::make_unique<OutEventQueue>(callback, data);
     worker_ = std::thread([this] { work(); });
     started_ = true;
@@ -180,6 +184,7 @@ bool ConferenceClient::stop() {
 }
 
 void ConferenceClient::post(unsigned int event, std::vector<std::uint8_t> record) {
+    clientLog().line("out-event " + std::to_string(event));
     if (outEvents_) {
         outEvents_->post(event, std::move(record));
     }
@@ -686,13 +691,11 @@ void ConferenceClient::doLink(const VidyoClientRoomLink& record) {
 
 void ConferenceClient::doLeave() {
     std::string base, session, room;
-    bool loggedIn = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         base = portalBase_;
         session = session_;
         room = room_;
-        loggedIn = loggedIn_;
         room_.clear();
         participants_.clear();
         pinned_.clear();
@@ -708,7 +711,6 @@ void ConferenceClient::doLeave() {
     clientLog().line(room.empty() ? "leave without a room" : "left room " + room);
     updateCaption();
     post(VIDYO_CLIENT_OUT_EVENT_CONFERENCE_ENDED);
-    (void)loggedIn;
 }
 
 void ConferenceClient::doLogout() {

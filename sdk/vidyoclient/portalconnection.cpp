@@ -8,7 +8,7 @@
 namespace vidyoclient {
 
 namespace {
-constexpr size_t kMaxReply = 4 * 1024 * 1024;
+constexpr size_t kMaxReply = size_t{4} * 1024 * 1024;
 constexpr long kConnectTimeoutMs = 3000;
 
 struct CurlDeleter {

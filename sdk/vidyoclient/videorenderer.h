@@ -3,11 +3,11 @@
 // draws nothing and says so in the library's log.
 #pragma once
 
+#include <gst/gst.h>
+
 #include <cstdint>
 #include <mutex>
 #include <string>
-
-typedef struct _GstElement GstElement;
 
 namespace vidyoclient {
 

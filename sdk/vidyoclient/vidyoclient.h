@@ -453,12 +453,12 @@ VIDYOCLIENT_CHECK_OFFSET(VidyoClientParticipantDetail, name, 261);
 VIDYOCLIENT_CHECK_OFFSET(VidyoClientParticipantDetail, participantId, 389);
 
 VIDYOCLIENT_CHECK_SIZE(VidyoClientBandwidthInfo, 64);
-VIDYOCLIENT_CHECK_OFFSET(VidyoClientBandwidthInfo, availSendBwMax, 3 * 4);
-VIDYOCLIENT_CHECK_OFFSET(VidyoClientBandwidthInfo, actualSendBwVideo, 4 * 4);
-VIDYOCLIENT_CHECK_OFFSET(VidyoClientBandwidthInfo, actualSendBwMax, 7 * 4);
-VIDYOCLIENT_CHECK_OFFSET(VidyoClientBandwidthInfo, availRecvBwMax, 11 * 4);
-VIDYOCLIENT_CHECK_OFFSET(VidyoClientBandwidthInfo, actualRecvBwVideo, 12 * 4);
-VIDYOCLIENT_CHECK_OFFSET(VidyoClientBandwidthInfo, actualRecvBwMax, 15 * 4);
+VIDYOCLIENT_CHECK_OFFSET(VidyoClientBandwidthInfo, availSendBwMax, 12);    /* word 3 */
+VIDYOCLIENT_CHECK_OFFSET(VidyoClientBandwidthInfo, actualSendBwVideo, 16); /* word 4 */
+VIDYOCLIENT_CHECK_OFFSET(VidyoClientBandwidthInfo, actualSendBwMax, 28);   /* word 7 */
+VIDYOCLIENT_CHECK_OFFSET(VidyoClientBandwidthInfo, availRecvBwMax, 44);    /* word 11 */
+VIDYOCLIENT_CHECK_OFFSET(VidyoClientBandwidthInfo, actualRecvBwVideo, 48); /* word 12 */
+VIDYOCLIENT_CHECK_OFFSET(VidyoClientBandwidthInfo, actualRecvBwMax, 60);   /* word 15 */
 VIDYOCLIENT_CHECK_SIZE(VidyoClientLocalVideoInfo, 16);
 VIDYOCLIENT_CHECK_OFFSET(VidyoClientLocalVideoInfo, width, 8);
 VIDYOCLIENT_CHECK_SIZE(VidyoClientFrameRateInfo, 12);
