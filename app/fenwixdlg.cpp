@@ -343,6 +343,7 @@ void CFenwixDlg::LayoutControls() {
                                      ID_STUDENT_PICTURE, m_channel.get());
     CreateMessageBar();
     PlaceMainButtons();
+    CreateUpdateControls();
     m_picNet->move(m_ptPanel + kNetIconOffset);
     m_staticId->move(20, 20);
     m_staticVersion->move(0, h - 120);
@@ -493,10 +494,12 @@ void CFenwixDlg::OnCtrlClicked(unsigned id) {
         case ID_TOOL_MIC:
         case ID_TOOL_SETTINGS:
         case ID_DEVICE_CHECK:
-        case ID_UPDATE:
             // Tool bar commands, the device check, the update and the class entry are handled
             // here once their windows and sessions exist.
             LOGD("command " << id << " has no handler in this build");
+            break;
+        case ID_UPDATE:
+            updateStart();
             break;
         case ID_TOOL_QUIT:
             OnLeaveClassClicked();
@@ -573,11 +576,19 @@ void CFenwixDlg::OnNotice(unsigned code, std::intptr_t lParam) {
             ShowTipText(lParam);
             break;
         case NOTICE_UPDATE_OFFERED:
+            OnUpdateOffered(lParam);
+            break;
         case NOTICE_UPDATE_DOWNLOADED:
+            updateFinish();
+            break;
         case NOTICE_UPDATE_FAILED:
+            updateError();
+            break;
         case NOTICE_UPDATE_STOPPED:
+            updateStop();
+            break;
         case NOTICE_REGISTER_REPLY:
-            // Update and registration reply are handled here once those parts exist.
+            // The registration reply is handled here once that part exists.
             LOGD("notice " << code << " has no handler in this build");
             break;
         default:

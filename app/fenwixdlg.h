@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "app/updatedlg.h"
 #include "service/fenwixstudentsink.h"
 
 class QLabel;
@@ -32,6 +33,7 @@ class CPreviewDlg;
 class MainWindowChannel;
 class QtMainWindowChannel;
 class ClassFlowPeers;
+struct UpdateHandOver;
 
 namespace fenwix::platform {
 class TerminationRequests;
@@ -108,6 +110,23 @@ public:
     int fixAttempts() const { return m_nFixAttempts; }
     bool netConnected() const { return m_bNetConnected; }
 
+    // Self-update (fenwixdlgupdate.cpp), all on the UI thread: download the offered installer in
+    // the progress window; hand over to the updater; show the failure tip; stop a download.
+    void updateStart();
+    void updateFinish();
+    void updateError();
+    void updateStop();
+    // Ends the first process of that image name; true if one was ended.
+    bool killProcess(const std::string& imageName);
+    CUpdateDlg& updateDialog() { return m_UpdateDlg; }
+    CMyButtonCtrl* updateButton() const { return m_btnUpdate; }
+    CMyStaticCtrl* newVersionBadge() const { return m_picNew; }
+    const std::string& installUrl() const { return m_strInstallUrl; }
+    const std::string& installerPath() const { return m_strInstallerPath; }
+    // Tests take the updater from their own folder and record the hand-over instead of running it.
+    void setUpdateHandOverForTesting(std::string updaterFolder,
+                                     std::function<bool(const UpdateHandOver&)> start);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -145,6 +164,8 @@ private:
     void CreateMainButtons();
     void CreateMessageBar();
     void PlaceMainButtons();
+    void CreateUpdateControls();
+    void OnUpdateOffered(std::intptr_t address);
     // The message bar; ShowTipText takes a notice's const std::string* and hides after 3 s.
     void ShowTip(const QString& text, bool autoHide);
     void ShowTipText(std::intptr_t text);
@@ -193,6 +214,8 @@ private:
     CMyMsgTipCtrl* m_msgTip = nullptr;
     bool m_bEntering = false;
     CMyButtonCtrl* m_btnDeviceCheck = nullptr;
+    CMyButtonCtrl* m_btnUpdate = nullptr;
+    CMyStaticCtrl* m_picNew = nullptr;
     CMyTimerButtonCtrl* m_btnEnterClass = nullptr;
     QLabel* m_staticId = nullptr;
     QLabel* m_staticVersion = nullptr;
@@ -206,6 +229,9 @@ private:
     bool m_bNetConnected = false;
     bool m_bUninitDone = false;
     QString m_strUpdaterName;
+    std::string m_strInstallUrl;
+    std::string m_strInstallerPath;
+    CUpdateDlg m_UpdateDlg;  // no parent, reused for every attempt
     int m_bRegistered = 0;
     int m_bAudioDevicesApplied = 0;
     int m_bFixSucceeded = 0;
@@ -230,6 +256,9 @@ private:
     // has been shown yet. One controller per process, so these live here.
     int m_nDisconnects = 0;
     bool m_bFirstNetReport = true;
+    // Where the updater is copied from (the program folder when empty) and how it is started.
+    std::string m_updaterFolder;
+    std::function<bool(const UpdateHandOver&)> m_startUpdater;
 
     friend class ControllerPeers;
 };
