@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -15,10 +16,10 @@
 
 #include "service/mainwindowevents.h"
 #include "service/zorbel.h"
+#include "support/backendfixture.h"
 #include "support/logcapture.h"
 #include "support/simprocess.h"
 #include "support/testmainwindow.h"
-#include "support_pushchannel.h"
 
 using fenwixtest::simParseJson;
 using fenwixtest::SimProcess;
@@ -26,6 +27,18 @@ using fenwixtest::SimProcess;
 namespace {
 
 using namespace std::chrono_literals;
+
+// Polls `condition` until it holds or `timeout` has passed; its last value.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 15s) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return condition();
+        }
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
 
 // What the main window received as WM_PUSH_MESSAGE, and on which thread.
 struct ReceivedPush {
@@ -77,6 +90,15 @@ protected:
 
     Json::ArrayIndex registrations() const { return sim_.requests("/api/register").size(); }
 
+    // The push requests the sim saw, for failure messages.
+    std::string pushTrail() const {
+        std::string trail;
+        for (const Json::Value& r : sim_.requests()) {
+            trail += r["path"].asString() + "?" + r["query"].asString() + "\n";
+        }
+        return trail + fenwixtest::simJsonText(sim_.admin("GET", "/admin/push"));
+    }
+
     // Commands queued for this terminal and not yet handed to a data reply.
     int pendingCommands() const {
         for (const Json::Value& user : sim_.admin("GET", "/admin/push")["users"]) {
@@ -87,8 +109,21 @@ protected:
         return 0;
     }
 
+    // The token is process-wide and outlives a test: wait until this sim has seen a poll with
+    // the current one, which proves it was issued here.
     bool waitForToken() {
-        return waitUntil([] { return !CZorbel::token().empty(); });
+        return waitUntil([this] {
+            const std::string token = CZorbel::token();
+            if (token.empty()) {
+                return false;
+            }
+            for (const Json::Value& poll : sim_.requests("/api/getData")) {
+                if (poll["query"].asString() == "token=" + token + "&userid=" + pushKey_) {
+                    return true;
+                }
+            }
+            return false;
+        });
     }
 
     void pushRaw(const Json::Value& payload) const {
@@ -108,7 +143,7 @@ protected:
     }
 
     SimProcess sim_;
-    SimTerminalConfig terminal_;
+    fenwixtest::BackendConfig terminal_;
     std::string pushKey_;
     std::shared_ptr<TestMainWindow> window_;
     std::unique_ptr<CZorbel> zorbel_;
@@ -198,7 +233,7 @@ TEST_F(PushChannel, RevokedTokenIsDroppedAndTheClientRegistersAgain) {
     startZorbel();
     ASSERT_TRUE(waitForToken());
     sim_.admin("POST", "/admin/push/expire", Json::Value(Json::objectValue));
-    ASSERT_GE(sim_.waitForRequests("/api/register", 2).size(), 2u);
+    ASSERT_GE(sim_.waitForRequests("/api/register", 2).size(), 2u) << pushTrail();
     ASSERT_TRUE(waitForToken());
 
     // The new token carries commands again.
@@ -232,7 +267,7 @@ TEST_F(PushChannel, EveryStartRegistersAnew) {
     EXPECT_FALSE(CZorbel::token().empty());  // closing keeps the token...
 
     zorbel_->start();  // ...but the next run does not trust it
-    ASSERT_GE(sim_.waitForRequests("/api/register", 2).size(), 2u);
+    ASSERT_GE(sim_.waitForRequests("/api/register", 2).size(), 2u) << pushTrail();
     ASSERT_TRUE(waitForToken());
 }
 
