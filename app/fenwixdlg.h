@@ -123,9 +123,11 @@ public:
     CMyStaticCtrl* newVersionBadge() const { return m_picNew; }
     const std::string& installUrl() const { return m_strInstallUrl; }
     const std::string& installerPath() const { return m_strInstallerPath; }
-    // Tests take the updater from their own folder and record the hand-over instead of running it.
+    // Tests take the updater from their own folder and record the hand-over and the processes
+    // to end instead of starting or ending anything.
     void setUpdateHandOverForTesting(std::string updaterFolder,
-                                     std::function<bool(const UpdateHandOver&)> start);
+                                     std::function<bool(const UpdateHandOver&)> start,
+                                     std::function<bool(const std::string&)> kill);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -259,6 +261,7 @@ private:
     // Where the updater is copied from (the program folder when empty) and how it is started.
     std::string m_updaterFolder;
     std::function<bool(const UpdateHandOver&)> m_startUpdater;
+    std::function<bool(const std::string&)> m_killForTesting;
 
     friend class ControllerPeers;
 };

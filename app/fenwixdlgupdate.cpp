@@ -82,9 +82,11 @@ void CFenwixDlg::CreateUpdateControls() {
 }
 
 void CFenwixDlg::setUpdateHandOverForTesting(std::string updaterFolder,
-                                             std::function<bool(const UpdateHandOver&)> start) {
+                                             std::function<bool(const UpdateHandOver&)> start,
+                                             std::function<bool(const std::string&)> kill) {
     m_updaterFolder = std::move(updaterFolder);
     m_startUpdater = std::move(start);
+    m_killForTesting = std::move(kill);
 }
 
 void CFenwixDlg::OnUpdateOffered(std::intptr_t address) {
@@ -158,5 +160,8 @@ void CFenwixDlg::updateStop() {
 }
 
 bool CFenwixDlg::killProcess(const std::string& imageName) {
+    if (m_killForTesting) {
+        return m_killForTesting(imageName);
+    }
     return processKiller().killByImageName(imageName);
 }
