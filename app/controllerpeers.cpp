@@ -1,7 +1,16 @@
 #include "app/controllerpeers.h"
 
+#include <QString>
+#include <QWidget>
+
 #include "app/fenwixdlg.h"
 #include "logging/log4z.h"
+#include "ui/mymsgtipctrl.h"
+#include "ui/mytimerbuttonctrl.h"
+#include "ui/previewdlg.h"
+#include "ui/screendlg.h"
+#include "ui/tooldlg.h"
+#include "ui/videodlg.h"
 
 namespace {
 
@@ -111,36 +120,65 @@ void ControllerPeers::startLivePreview() {
     missing("setPreviewPos");
 }
 
-void ControllerPeers::showMessage(const std::string&, bool) {
-    missing("message bar");
+void ControllerPeers::showMessage(const std::string& text, bool autoHide) {
+    m_dlg.ShowTip(QString::fromStdString(text), autoHide);
 }
 
 void ControllerPeers::hideMessage() {
-    missing("message bar");
+    if (m_dlg.m_msgTip != nullptr) {
+        m_dlg.m_msgTip->hide();
+    }
 }
 
 void ControllerPeers::startCountdown() {
-    missing("enter-class countdown");
+    if (m_dlg.m_btnEnterClass != nullptr) {
+        m_dlg.m_btnEnterClass->StartCountdown();
+    }
 }
 
 void ControllerPeers::stopCountdown() {
-    missing("enter-class countdown");
+    if (m_dlg.m_btnEnterClass != nullptr) {
+        m_dlg.m_btnEnterClass->StopCountdown();
+    }
 }
 
-void ControllerPeers::setWindowVisible(Window, bool) {
-    missing("screen, video, preview and tool bar windows");
+void ControllerPeers::setWindowVisible(Window window, bool visible) {
+    QWidget* widget = nullptr;
+    switch (window) {
+        case Window::Screen:
+            widget = m_dlg.m_pScreenDlg;
+            break;
+        case Window::Video:
+            widget = m_dlg.m_pVideoDlg;
+            break;
+        case Window::Preview:
+            widget = m_dlg.m_pPreviewDlg;
+            break;
+        case Window::ToolBar:
+            widget = m_dlg.m_pToolDlg;
+            break;
+    }
+    if (widget != nullptr) {
+        widget->setVisible(visible);
+    }
 }
 
-void ControllerPeers::setScreenImage(const std::string&) {
-    missing("screen window");
+void ControllerPeers::setScreenImage(const std::string& path) {
+    if (m_dlg.m_pScreenDlg != nullptr) {
+        m_dlg.m_pScreenDlg->SetImage(QString::fromStdString(path));
+    }
 }
 
 void ControllerPeers::startToolBarClock() {
-    missing("tool bar clock");
+    if (m_dlg.m_pToolDlg != nullptr) {
+        m_dlg.m_pToolDlg->StartClock();
+    }
 }
 
-void ControllerPeers::showDeviceMuted(int, bool) {
-    missing("tool bar mute buttons");
+void ControllerPeers::showDeviceMuted(int device, bool muted) {
+    if (m_dlg.m_pToolDlg != nullptr) {
+        m_dlg.m_pToolDlg->ShowMuteState(device, muted);
+    }
 }
 
 bool ControllerPeers::hasOfflineNotice() {
