@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "conference/conferencestatusjson.h"
 #include "service/fenwixstudentserver.h"
 #include "service/fenwixstudentsink.h"
 #include "service/mainwindowchannel.h"
@@ -28,7 +29,13 @@ public:
     std::string endpointId = "endpoint-7";
     bool cameraMutedLocally = false;
     bool cameraMutedByServer = false;
-    std::string conferenceJson = "{\"participantCount\":2}\n";
+    // A real conference state document (empty statistics) for this terminal.
+    std::string conferenceJson = ::buildConferenceStatusJson(ConferenceStatusBean{}, [] {
+        ConferenceStatusContext context;
+        context.deviceKey = "DSK_TEST";
+        context.participantId = "p-1";
+        return context;
+    }());
 
 protected:
     std::string queryEndpointId() override { return endpointId; }
