@@ -56,6 +56,8 @@ bool CMyTimerButtonCtrl::isTimerActive(int id) const {
 
 void CMyTimerButtonCtrl::StartCountdown() {
     m_tickTimer->stop();
+    // The end of an earlier countdown, still half a second away, must not end this new one.
+    m_endTimer->stop();
     m_nCounter = m_nStart;
     m_tickTimer->start(m_tickMs);
     m_bRunning = true;

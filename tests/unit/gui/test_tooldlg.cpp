@@ -196,7 +196,7 @@ TEST_F(ToolBar, AWindowSystemCloseIsRefused) {
 
 TEST_F(ToolBar, ShowsForItsPeriodAfterTheFirstOfSeveralShowings) {
     CToolDlg& bar = makeBar(&channel_);
-    bar.setAutoHidePeriodForTesting(300);
+    bar.setAutoHidePeriodForTesting(1000);
     EXPECT_FALSE(bar.isVisible());
     EXPECT_TRUE(bar.isHiddenByTimer());
     QElapsedTimer clock;
@@ -204,10 +204,10 @@ TEST_F(ToolBar, ShowsForItsPeriodAfterTheFirstOfSeveralShowings) {
     bar.ShowToolBar();
     EXPECT_TRUE(bar.isVisible());
     EXPECT_FALSE(bar.isHiddenByTimer());
-    QTest::qWait(150);
+    QTest::qWait(300);
     bar.ShowToolBar();  // a second click does not restart the period
     ASSERT_TRUE(spinUntil([&bar] { return !bar.isVisible(); }, 3000));
-    EXPECT_LT(clock.elapsed(), 150 + 280);
+    EXPECT_LT(clock.elapsed(), 1250);  // a restart would hide it 1300 ms after the start
     EXPECT_TRUE(bar.isHiddenByTimer());
     EXPECT_FALSE(bar.isAutoHideActive());
     bar.ShowToolBar();  // and the next click after that shows it again
