@@ -103,7 +103,7 @@ void CToolDlg::CreateControls() {
 }
 
 void CToolDlg::ArrangeButtons(bool create) {
-    if (create) {
+    if (create && m_btnQuit == nullptr) {  // made once; a second opening only arranges
         CreateControls();
     }
     if (m_btnQuit == nullptr) {

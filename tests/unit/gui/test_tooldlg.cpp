@@ -124,6 +124,15 @@ TEST_F(ToolBar, ArrangingAgainFollowsChangedModesAndKeepsThePosition) {
     EXPECT_TRUE(bar.button(ID_TOOL_CAMERA)->isHidden());
 }
 
+TEST_F(ToolBar, OpeningAgainMakesNoSecondSetOfButtons) {
+    CToolDlg& bar = makeBar(&channel_);
+    const auto before = bar.findChildren<CMyButtonCtrl*>().size();
+    bar.ArrangeButtons(true);
+    EXPECT_EQ(bar.findChildren<CMyButtonCtrl*>().size(), before);
+    EXPECT_EQ(bar.findChildren<CMyTimeStaticCtrl*>().size(), 1);
+    EXPECT_EQ(shownX(), (std::vector<int>{5, 75, 210}));
+}
+
 TEST_F(ToolBar, ButtonClicksReachTheMainWindowWithTheirIds) {
     setModes(1, 1, 1);
     CToolDlg& bar = makeBar(&channel_);
