@@ -47,13 +47,18 @@ public:
         } while (event.type != MapNotify);
     }
     ~NativeWindow() {
-        if (display_) {
+        if (display_ && !destroyed_) {
             XDestroyWindow(display_.get(), window_);
         }
     }
 
     bool ok() const { return display_ != nullptr; }
     Window id() const { return window_; }
+    void destroy() {
+        XDestroyWindow(display_.get(), window_);
+        XSync(display_.get(), False);
+        destroyed_ = true;
+    }
 
     // The window's pixels as 0xRRGGBB values.
     std::vector<unsigned long> capture() const {
@@ -75,6 +80,7 @@ public:
 private:
     std::unique_ptr<Display, DisplayCloser> display_;
     Window window_ = 0;
+    bool destroyed_ = false;
 };
 
 size_t distinctColours(const std::vector<unsigned long>& pixels) {
@@ -133,6 +139,31 @@ TEST(VidyoClientWindow, DrawsIntoTheGivenWindowAndKeepsDrawingAfterAPin) {
     }
     EXPECT_GT(distinctColours(pinned), 4u);
     EXPECT_NE(pinned, idle) << "the picture names the pinned participant";
+}
+
+// The host may destroy its window before stopping the library, or hand over a stale handle: the
+// drawing fails but the program goes on (X errors would otherwise end the process).
+TEST(VidyoClientWindow, DestroyedOrUnknownWindowDoesNotEndTheProgram) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        GTEST_SKIP() << "DISPLAY is not set: this test needs an X display (run it under xvfb-run)";
+    }
+    TempFolder folder;
+    {
+        NativeWindow window;
+        ASSERT_TRUE(window.ok());
+        VidyoClientDriver driver(window.id(), kWidth, kHeight, folder.path() + "VidyoLog/");
+        ASSERT_TRUE(driver.started());
+        EXPECT_GT(distinctColours(waitForPicture(window)), 4u);
+        window.destroy();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));  // frames keep coming
+        EXPECT_NE(VidyoClientStop(), 0);
+    }
+    {
+        VidyoClientDriver driver(0x3fffff0, kWidth, kHeight, folder.path() + "VidyoLog/");
+        EXPECT_TRUE(driver.started());
+    }
+    const std::string log = readFile(folder.path() + "VidyoLog/VidyoClient.log");
+    EXPECT_NE(log.find("does not exist"), std::string::npos) << log;
 }
 
 TEST(VidyoClientWindow, WithoutAWindowNothingIsDrawnAndTheLogSaysSo) {
