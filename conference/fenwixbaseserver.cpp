@@ -214,6 +214,12 @@ void FenwixBaseServer::onLoginSuccess() {
 void FenwixBaseServer::onLoginFailed() {
     {
         Lock lock(mutex_);
+        if (current_->guest != 0) {
+            // The late answer of a log-in abandoned for the guest path: the guest is linking or
+            // already in the room and must not be marked failed nor reported as refused.
+            LOGI("已转游客身份, 忽略之前登录的失败结果 \n");
+            return;
+        }
         current_->state = USER_LOGIN_FAILED;
         LOGI("用户登录失败 \n");
         if (!pending_.empty()) {

@@ -467,7 +467,7 @@ std::string VidyoServer::getParticipantId() {
         auto detail = zeroed<VidyoClientParticipantDetail>();
         detail->index = static_cast<std::uint32_t>(i);
         request(VIDYO_CLIENT_REQUEST_GET_PARTICIPANT_DETAIL, *detail);
-        const std::string id = getText(detail->participantId, sizeof(detail->participantId));
+        std::string id = getText(detail->participantId, sizeof(detail->participantId));
         LOGI("用户=" << fenwix::platform::utf8ToLocal(getText(detail->name, sizeof(detail->name)))
                      << " participantID=" << id);
         return id;

@@ -352,6 +352,19 @@ TEST_F(SessionTest, ForceGuestWhileLoggingInLinksAtOnceAndIgnoresTheLateLogin) {
     EXPECT_TRUE(config->getIsGuest());
 }
 
+// A refusal of the abandoned log-in arriving after the switch to the guest path must neither
+// mark the guest failed nor tell the controller the log-in failed.
+TEST_F(SessionTest, LateRefusalOfTheAbandonedLoginLeavesTheGuestAlone) {
+    session->pushUser(makeUser("stu", false));
+    session->forceGuestLogin();
+    loginRefused();
+    EXPECT_EQ(state(), USER_LINKING);
+    joined();
+    loginRefused();
+    EXPECT_EQ(state(), USER_IN_CONFERENCE);
+    EXPECT_EQ(messages(), std::vector<unsigned>{WM_CONF_JOINED});
+}
+
 TEST_F(SessionTest, ForceGuestLinksUnderTheGuestName) {
     session->pushUser(makeUser("stu", false));
     loginRefused();
