@@ -13,15 +13,9 @@
 #include "service/mainwindowevents.h"
 #include "ui/mybuttonctrl.h"
 #include "ui/mystaticctrl.h"
+#include "ui/tip1dlg.h"
 #include "updater/platformsystem.h"
 #include "updater/processkiller.h"
-
-#if __has_include("ui/tip1dlg.h")
-#include "ui/tip1dlg.h"
-#else
-#include <QLabel>
-#include <QPushButton>
-#endif
 
 namespace {
 
@@ -40,22 +34,6 @@ fenwix::updater::ProcessKiller& processKiller() {
     static fenwix::updater::ProcessKiller killer(system);
     return killer;
 }
-
-#if !__has_include("ui/tip1dlg.h")
-// Stands in for the notice windows' update failure tip until that window is part of the build.
-class CTip1Dlg : public QDialog {
-public:
-    explicit CTip1Dlg(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
-        setFixedSize(294, 141);
-        (new QLabel(QString::fromUtf8("系统升级"), this))->setGeometry(0, 10, 294, 30);
-        (new QLabel(QString::fromUtf8("系统升级失败，请检测网络后，重新更新"), this))
-            ->setGeometry(20, 50, 260, 30);
-        auto* close = new QPushButton(QString::fromUtf8("关闭"), this);
-        close->setGeometry(110, 100, 75, 25);
-        connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    }
-};
-#endif
 
 bool startUpdater(const UpdateHandOver& handOver) {
     return fenwix::platform::shellOpen(handOver.program, handOver.arguments);
