@@ -27,12 +27,14 @@
 #include "app/controllerpeers.h"
 #include "app/keyfilter.h"
 #include "app/qtmainwindowchannel.h"
+#include "app/qtterminalui.h"
 #include "app/quickclickcounter.h"
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
 #include "platform/singleinstance.h"
 #include "platform/terminationrequests.h"
 #include "service/commonutil.h"
+#include "service/heartbeat.h"
 #include "service/mainwindowevents.h"
 #include "ui/mystaticctrl.h"
 #include "ui/splashwnd.h"
@@ -125,6 +127,10 @@ MainWindowChannel& CFenwixDlg::channel() {
     return *m_channel;
 }
 
+TerminalUi* CFenwixDlg::terminalUi() const {
+    return m_terminalUi.get();
+}
+
 void CFenwixDlg::setWallClockForTesting(std::function<std::int64_t()> clock) {
     m_wallClock = std::move(clock);
 }
@@ -181,13 +187,16 @@ void CFenwixDlg::StartUp() {
     m_font.setPointSize(16);
     AddTrayIcon();
     CComConfig::getInstance()->loadLocalConfig();
-    // Heartbeat worker: created and started here once it exists.
+    m_pHeartbeat = std::make_unique<CHeartbeat>();
+    m_pHeartbeat->start();
     CreateAuxWindows();
     // The offline notice window is created here.
     ShowTerminalStatus(0);
     // The conference library starts here.
-    // The backend client gets this controller as its sink here.
+    FenwixStudentServer::setSink(this);
     publishMainWindow(m_channel);
+    m_terminalUi = std::make_unique<QtTerminalUi>(*m_channel, this);
+    m_studentServer.setTerminalUi(m_terminalUi.get());
     // Live-push session initialisation and the push-poll client come here; then the conference
     // volumes are read into the configuration.
     setWindowTitle(local(kTitle));
@@ -199,7 +208,8 @@ void CFenwixDlg::StartUp() {
     LayoutControls();
     CSplashWnd::HideSplash();
     CComConfig::getInstance()->setAppStatus(1);
-    // The application status report and the conference layout follow here.
+    m_studentServer.reportAppStatus();
+    // The conference layout follows here.
     WatchTerminationRequests();
 }
 
@@ -223,20 +233,35 @@ void CFenwixDlg::Uninit() {
         return;
     }
     m_bUninitDone = true;
+    // The window is gone, so no completion is left waiting on it; detaching waits for those
+    // still calling this controller, which is about to be destroyed.
+    FenwixStudentServer::setSink(nullptr);
     // The live-push session is released here.
     LOGI("CFenwixDlg::Uninit()");
-    // The exit report is sent here.
+    m_studentServer.reportExit();
     CComConfig* config = CComConfig::getInstance();
     config->setAppStatus(0);
     config->setScreenFixed(false);
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     // The offline notice window and the push-poll client are deleted here.
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    // The last dynamic-information report goes out here.
+    SendLastStatusReport();
     CComConfig::releaseInstance();
     DestroyAuxWindows();
-    // The heartbeat worker and the conference library are taken down here, in this order.
+    m_pHeartbeat.reset();  // its destructor ends the thread
+    // The conference library is taken down here.
     RemoveTrayIcon();
+}
+
+// The backend hears that the terminal has gone: idle status with the screen released, sent
+// synchronously because the process is about to end.
+void CFenwixDlg::SendLastStatusReport() {
+    Json::Value event(Json::objectValue);
+    event["type"] = 5;
+    event["appStatus"] = 0;
+    event["videoStatus"] = "fixScreened";
+    event["from"] = 0;
+    m_studentServer.reportDynamicInfoSync(FenwixStudentServer::eventText(event));
 }
 
 void CFenwixDlg::AddTrayIcon() {
@@ -464,6 +489,8 @@ std::intptr_t CFenwixDlg::WindowProc(unsigned msg, std::uintptr_t wParam, std::i
         case WM_NOTICE:
             OnNotice(static_cast<unsigned>(wParam), lParam);
             break;
+        case QtTerminalUi::kCallEvent:
+            return QtTerminalUi::RunCall(lParam);
         default:
             if (msg >= WM_CONF_JOINED && msg <= WM_CONF_LOGGED_OUT_QUEUED) {
                 OnConferenceEvent(msg, lParam);
@@ -588,8 +615,10 @@ void CFenwixDlg::OnNotice(unsigned code, std::intptr_t lParam) {
             updateStop();
             break;
         case NOTICE_REGISTER_REPLY:
-            // The registration reply is handled here once that part exists.
-            LOGD("notice " << code << " has no handler in this build");
+            if (lParam != 0) {
+                const Json::Value payload = *reinterpret_cast<const Json::Value*>(lParam);
+                m_studentServer.onRegisterReply(payload);
+            }
             break;
         default:
             break;  // codes outside the table are ignored
@@ -614,19 +643,21 @@ void CFenwixDlg::OnRegistered(std::intptr_t noLogoAddress) {
     config->setAudioOutMode(2);
     RearrangeToolBar();
     ApplyAudioDevicesOnce();
-    // The update check is sent here.
+    m_studentServer.checkUpdate();
 }
 
 void CFenwixDlg::OnRegisterFailed() {
     ReloadLogo();
     ApplyAudioDevicesOnce();
-    // With m_bNetConnected the registration is sent again here.
+    if (m_bNetConnected) {
+        classPeers().registerDevice();
+    }
 }
 
 void CFenwixDlg::ApplyAudioDevicesOnce() {
     if (CComConfig::getInstance()->getCheckAudioOut() && m_bAudioDevicesApplied == 0) {
         m_bAudioDevicesApplied = 1;
-        // The backend client applies the configured driver names here.
+        classPeers().applyDriverNames();
     }
 }
 
@@ -703,8 +734,9 @@ void CFenwixDlg::OnTimer(int id) {
         case TIMER_CONF_STATE:
             if (!CComConfig::getInstance()->getConfLogsEnabled()) {
                 KillMainTimer(TIMER_CONF_STATE);
+            } else {
+                m_studentServer.reportConferenceState();
             }
-            // Otherwise the conference state report is sent here once it exists.
             break;
         case TIMER_HIDE_OFFLINE:
             OnHideOfflineTimer();
@@ -753,10 +785,12 @@ void CFenwixDlg::httpBack(const std::string& reply, int type) {
         if (type == kTypeRegister) {
             SendNotice(NOTICE_REGISTER_REPLY, reinterpret_cast<std::intptr_t>(&payload));
         } else if (type == kTypePlanRoom) {
-            // The backend client's plan-room reply handler takes the payload here.
+            m_studentServer.onPlanRoomReply(payload);
             SendNotice(NOTICE_ENTER_ROOM_DONE, 0);
-        } else if (type == kTypeReport || type == kTypeMicOption || type == kTypeUpdateCheck) {
-            // The report and update reply handlers take the payload here once they exist.
+        } else if (type == kTypeReport || type == kTypeMicOption) {
+            m_studentServer.onReportReply(payload);
+        } else if (type == kTypeUpdateCheck) {
+            m_studentServer.onUpdateReply(payload);
         }
         return;
     }

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/updatedlg.h"
+#include "service/fenwixstudentserver.h"
 #include "service/fenwixstudentsink.h"
 
 class QLabel;
@@ -32,6 +33,9 @@ class CVideoDlg;
 class CPreviewDlg;
 class MainWindowChannel;
 class QtMainWindowChannel;
+class QtTerminalUi;
+class TerminalUi;
+class CHeartbeat;
 class ClassFlowPeers;
 struct UpdateHandOver;
 
@@ -75,6 +79,11 @@ public:
     bool ReloadLogo();
 
     MainWindowChannel& channel();
+    // The window operations core code asks for (device tip, closing tips, handle); made at
+    // start-up, null before.
+    TerminalUi* terminalUi() const;
+    // The backend client (with the conference session inside it).
+    FenwixStudentServer& studentServer() { return m_studentServer; }
     bool isTimerActive(int id) const;
     int cameraState() const { return m_nCameraState; }
     int micState() const { return m_nMicState; }
@@ -139,6 +148,7 @@ protected:
 private:
     void Uninit();
     void WaitForLiveStop();
+    void SendLastStatusReport();
     void AddTrayIcon();
     void RemoveTrayIcon();
     void WatchTerminationRequests();
@@ -209,10 +219,12 @@ private:
     // Members in the order of the controller's data model; components of later stages are
     // added at their place.
     QIcon m_hIcon;
-    CVideoDlg* m_pVideoDlg = nullptr;      // owned: destroyed by the shutdown sequence
-    CPreviewDlg* m_pPreviewDlg = nullptr;  // owned
-    CToolDlg* m_pToolDlg = nullptr;        // owned
-    CScreenDlg* m_pScreenDlg = nullptr;    // owned
+    FenwixStudentServer m_studentServer;       // the backend client, with the conference session
+    CVideoDlg* m_pVideoDlg = nullptr;          // owned: destroyed by the shutdown sequence
+    CPreviewDlg* m_pPreviewDlg = nullptr;      // owned
+    CToolDlg* m_pToolDlg = nullptr;            // owned
+    CScreenDlg* m_pScreenDlg = nullptr;        // owned
+    std::unique_ptr<CHeartbeat> m_pHeartbeat;  // owned: started at start-up, ended at shutdown
     CMyMsgTipCtrl* m_msgTip = nullptr;
     bool m_bEntering = false;
     CMyButtonCtrl* m_btnDeviceCheck = nullptr;
@@ -244,6 +256,7 @@ private:
 
     // How this window system carries the controller's events and timers.
     std::shared_ptr<QtMainWindowChannel> m_channel;
+    std::unique_ptr<QtTerminalUi> m_terminalUi;  // served through m_channel
     std::map<int, QTimer*> m_timers;
     std::unique_ptr<fenwix::platform::TerminationRequests> m_termination;
     QSocketNotifier* m_terminationNotifier = nullptr;
