@@ -34,7 +34,6 @@
 #include "platform/singleinstance.h"
 #include "platform/terminationrequests.h"
 #include "service/commonutil.h"
-#include "service/heartbeat.h"
 #include "service/mainwindowevents.h"
 #include "ui/mystaticctrl.h"
 #include "ui/splashwnd.h"
@@ -187,16 +186,15 @@ void CFenwixDlg::StartUp() {
     m_font.setPointSize(16);
     AddTrayIcon();
     CComConfig::getInstance()->loadLocalConfig();
-    m_pHeartbeat = std::make_unique<CHeartbeat>();
-    m_pHeartbeat->start();
+    // Heartbeat worker: created and started here once it exists.
     CreateAuxWindows();
     // The offline notice window is created here.
     ShowTerminalStatus(0);
     // The conference library starts here.
-    FenwixStudentServer::setSink(this);
+    // The backend client gets this controller as its sink here.
     publishMainWindow(m_channel);
     m_terminalUi = std::make_unique<QtTerminalUi>(*m_channel, this);
-    m_studentServer.setTerminalUi(m_terminalUi.get());
+    // The backend client gets m_terminalUi here (FenwixStudentServer::setTerminalUi).
     // Live-push session initialisation and the push-poll client come here; then the conference
     // volumes are read into the configuration.
     setWindowTitle(local(kTitle));
@@ -208,8 +206,7 @@ void CFenwixDlg::StartUp() {
     LayoutControls();
     CSplashWnd::HideSplash();
     CComConfig::getInstance()->setAppStatus(1);
-    m_studentServer.reportAppStatus();
-    // The conference layout follows here.
+    // The application status report and the conference layout follow here.
     WatchTerminationRequests();
 }
 
@@ -233,35 +230,20 @@ void CFenwixDlg::Uninit() {
         return;
     }
     m_bUninitDone = true;
-    // The window is gone, so no completion is left waiting on it; detaching waits for those
-    // still calling this controller, which is about to be destroyed.
-    FenwixStudentServer::setSink(nullptr);
     // The live-push session is released here.
     LOGI("CFenwixDlg::Uninit()");
-    m_studentServer.reportExit();
+    // The exit report is sent here.
     CComConfig* config = CComConfig::getInstance();
     config->setAppStatus(0);
     config->setScreenFixed(false);
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     // The offline notice window and the push-poll client are deleted here.
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    SendLastStatusReport();
+    // The last dynamic-information report goes out here.
     CComConfig::releaseInstance();
     DestroyAuxWindows();
-    m_pHeartbeat.reset();  // its destructor ends the thread
-    // The conference library is taken down here.
+    // The heartbeat worker and the conference library are taken down here, in this order.
     RemoveTrayIcon();
-}
-
-// The backend hears that the terminal has gone: idle status with the screen released, sent
-// synchronously because the process is about to end.
-void CFenwixDlg::SendLastStatusReport() {
-    Json::Value event(Json::objectValue);
-    event["type"] = 5;
-    event["appStatus"] = 0;
-    event["videoStatus"] = "fixScreened";
-    event["from"] = 0;
-    m_studentServer.reportDynamicInfoSync(FenwixStudentServer::eventText(event));
 }
 
 void CFenwixDlg::AddTrayIcon() {
@@ -615,10 +597,8 @@ void CFenwixDlg::OnNotice(unsigned code, std::intptr_t lParam) {
             updateStop();
             break;
         case NOTICE_REGISTER_REPLY:
-            if (lParam != 0) {
-                const Json::Value payload = *reinterpret_cast<const Json::Value*>(lParam);
-                m_studentServer.onRegisterReply(payload);
-            }
+            // The registration reply is handled here once that part exists.
+            LOGD("notice " << code << " has no handler in this build");
             break;
         default:
             break;  // codes outside the table are ignored
@@ -643,21 +623,19 @@ void CFenwixDlg::OnRegistered(std::intptr_t noLogoAddress) {
     config->setAudioOutMode(2);
     RearrangeToolBar();
     ApplyAudioDevicesOnce();
-    m_studentServer.checkUpdate();
+    // The update check is sent here.
 }
 
 void CFenwixDlg::OnRegisterFailed() {
     ReloadLogo();
     ApplyAudioDevicesOnce();
-    if (m_bNetConnected) {
-        classPeers().registerDevice();
-    }
+    // With m_bNetConnected the registration is sent again here.
 }
 
 void CFenwixDlg::ApplyAudioDevicesOnce() {
     if (CComConfig::getInstance()->getCheckAudioOut() && m_bAudioDevicesApplied == 0) {
         m_bAudioDevicesApplied = 1;
-        classPeers().applyDriverNames();
+        // The backend client applies the configured driver names here.
     }
 }
 
@@ -734,9 +712,8 @@ void CFenwixDlg::OnTimer(int id) {
         case TIMER_CONF_STATE:
             if (!CComConfig::getInstance()->getConfLogsEnabled()) {
                 KillMainTimer(TIMER_CONF_STATE);
-            } else {
-                m_studentServer.reportConferenceState();
             }
+            // Otherwise the conference state report is sent here once it exists.
             break;
         case TIMER_HIDE_OFFLINE:
             OnHideOfflineTimer();
@@ -785,12 +762,10 @@ void CFenwixDlg::httpBack(const std::string& reply, int type) {
         if (type == kTypeRegister) {
             SendNotice(NOTICE_REGISTER_REPLY, reinterpret_cast<std::intptr_t>(&payload));
         } else if (type == kTypePlanRoom) {
-            m_studentServer.onPlanRoomReply(payload);
+            // The backend client's plan-room reply handler takes the payload here.
             SendNotice(NOTICE_ENTER_ROOM_DONE, 0);
-        } else if (type == kTypeReport || type == kTypeMicOption) {
-            m_studentServer.onReportReply(payload);
-        } else if (type == kTypeUpdateCheck) {
-            m_studentServer.onUpdateReply(payload);
+        } else if (type == kTypeReport || type == kTypeMicOption || type == kTypeUpdateCheck) {
+            // The report and update reply handlers take the payload here once they exist.
         }
         return;
     }
