@@ -42,6 +42,17 @@ std::string getText(const char* field, size_t width) {
     return std::string(field, strnlen(field, width));
 }
 
+// Members of portal answers, read without trusting their types (a wrong type reads as empty).
+std::string textOf(const Json::Value& object, const char* key) {
+    const Json::Value& v = object.isObject() ? object[key] : Json::Value::nullSingleton();
+    return v.isString() ? v.asString() : std::string();
+}
+
+int intOf(const Json::Value& object, const char* key, int fallback = 0) {
+    const Json::Value& v = object.isObject() ? object[key] : Json::Value::nullSingleton();
+    return v.isInt() ? v.asInt() : fallback;
+}
+
 template <typename Record>
 bool readRecord(const void* param, unsigned int size, Record& out) {
     if (param == nullptr || size < sizeof(Record)) {
@@ -585,7 +596,7 @@ int ConferenceClient::errorOf(const PortalReply& reply) {
     if (reply.body["ok"].isBool() && reply.body["ok"].asBool()) {
         return VIDYO_CLIENT_ERROR_NONE;
     }
-    const int error = reply.body["error"].isInt() ? reply.body["error"].asInt() : 0;
+    const int error = intOf(reply.body, "error");
     return error != 0 ? error : VIDYO_CLIENT_ERROR_REFUSED;
 }
 
@@ -674,9 +685,9 @@ void ConferenceClient::doLink(const VidyoClientRoomLink& record) {
         portalBase_ = base;
         session_ = session;
         room_ = roomKey;
-        ownUri_ = reply.body["uri"].asString();
-        ownName_ = reply.body["displayName"].asString();
-        ownParticipantId_ = reply.body["participantId"].asString();
+        ownUri_ = textOf(reply.body, "uri");
+        ownName_ = textOf(reply.body, "displayName");
+        ownParticipantId_ = textOf(reply.body, "participantId");
         pinned_.clear();
         participants_.clear();
         pollFailingSinceMs_ = 0;
@@ -761,8 +772,8 @@ void ConferenceClient::doPin(const VidyoClientPinParticipant& record) {
             return;
         }
         if (errorOf(reply) == 0) {
-            result.videoMode = static_cast<std::uint32_t>(reply.body["videoMode"].asInt());
-            result.isSet = reply.body["isSet"].asInt() == 1 ? 1 : 0;
+            result.videoMode = static_cast<std::uint32_t>(intOf(reply.body, "videoMode"));
+            result.isSet = intOf(reply.body, "isSet") == 1 ? 1 : 0;
         }
     }
     clientLog().line("pin " + who + " mode " + std::to_string(record.mode) + ": videoMode=" +
@@ -828,7 +839,7 @@ void ConferenceClient::poll() {
     takeParticipants(reply.body["participants"]);
     bool sawDrop = false;
     for (const Json::Value& event : reply.body["events"]) {
-        sawDrop = sawDrop || (event["type"] == "callState" && event["state"].asInt() == 0);
+        sawDrop = sawDrop || (textOf(event, "type") == "callState" && intOf(event, "state") == 0);
         handlePortalEvent(event);
     }
     bool inRoom = false;

@@ -277,6 +277,84 @@ TEST_F(VidyoClientPortal, WrongPasswordOfAListedAccountIsRefused) {
     EXPECT_TRUE(driver->events.waitFor(VIDYO_CLIENT_OUT_EVENT_SIGNED_IN));
 }
 
+// Portal answers that are JSON but of the wrong shape are survived: the outcome is a failure or
+// a join with empty fields, never a crash of the library's thread.
+struct ShapeCase {
+    const char* name;
+    const char* path;
+    const char* body;
+    bool joinFirst;
+    unsigned int expectedEvent;
+};
+
+class VidyoClientAnswerShape : public VidyoClientPortal,
+                               public ::testing::WithParamInterface<ShapeCase> {};
+
+TEST_P(VidyoClientAnswerShape, IsSurvived) {
+    const ShapeCase& c = GetParam();
+    if (c.joinFirst) {
+        joinRoom();
+    }
+    Json::Value canned;
+    canned["path"] = c.path;
+    canned["status"] = 200;
+    canned["body"] = c.body;
+    canned["times"] = 1;
+    sim->setReply(canned);
+    const std::string path = c.path;
+    if (path == "/portal/login") {
+        ASSERT_TRUE(driver->login(portal(), "student01", "pw"));
+    } else if (path == "/portal/link") {
+        ASSERT_TRUE(driver->link(portal(), "room1", "一号教室"));
+    } else if (path == "/portal/pin") {
+        ASSERT_TRUE(driver->pin(teacherUri()));
+    }
+    auto event = driver->events.waitFor(c.expectedEvent, kFailureBoundMs);
+    ASSERT_TRUE(event) << c.name;
+    if (c.expectedEvent == VIDYO_CLIENT_OUT_EVENT_SIGNED_OUT) {
+        EXPECT_NE(event->as<VidyoClientOutSignedOut>().error, 0u) << "a failure, not a log-out";
+    }
+    if (c.expectedEvent == VIDYO_CLIENT_OUT_EVENT_PIN_RESULT) {
+        EXPECT_EQ(event->as<VidyoClientOutPinResult>().isSet, 0);
+    }
+    // Still working afterwards: the teacher's next command arrives.
+    if (c.joinFirst) {
+        Json::Value curtain;
+        curtain["roomKey"] = "room1";
+        curtain["status"] = 1;
+        send("/admin/portal/curtain", curtain);
+        EXPECT_TRUE(driver->events.waitFor(VIDYO_CLIENT_OUT_EVENT_GROUP_CHAT)) << c.name;
+    }
+    // A session the portal does not know ends the call as soon as the portal says so.
+    if (path == "/portal/link") {
+        EXPECT_TRUE(driver->events.waitFor(
+            VIDYO_CLIENT_OUT_EVENT_CALL_STATE, kFailureBoundMs,
+            [](const OutEvent& e) { return e.as<VidyoClientOutValue>().value == 0; }));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Portal, VidyoClientAnswerShape,
+    ::testing::Values(
+        ShapeCase{"log_in_session_not_text", "/portal/login", R"({"ok":true,"session":7})", false,
+                  VIDYO_CLIENT_OUT_EVENT_SIGNED_OUT},
+        ShapeCase{"log_in_ok_not_boolean", "/portal/login", R"({"ok":"yes","error":"x"})", false,
+                  VIDYO_CLIENT_OUT_EVENT_SIGNED_OUT},
+        ShapeCase{"log_in_array", "/portal/login", R"([1,2,3])", false,
+                  VIDYO_CLIENT_OUT_EVENT_SIGNED_OUT},
+        ShapeCase{
+            "link_fields_of_wrong_types", "/portal/link",
+            R"({"ok":true,"session":"S77","uri":{"a":1},"displayName":[1],"participantId":5})",
+            false, VIDYO_CLIENT_OUT_EVENT_CONFERENCE_ACTIVE},
+        ShapeCase{"pin_fields_of_wrong_types", "/portal/pin",
+                  R"({"ok":true,"videoMode":"two","isSet":"yes"})", true,
+                  VIDYO_CLIENT_OUT_EVENT_PIN_RESULT},
+        ShapeCase{"events_of_wrong_types", "/portal/events",
+                  R"({"ok":true,"events":[5,"x",{"type":7},{"type":"chat","uri":5,"message":{}}],)"
+                  R"("participants":[1,{"name":5}],"inRoom":true})",
+                  true, VIDYO_CLIENT_OUT_EVENT_GROUP_CHAT}),
+    [](const ::testing::TestParamInfo<ShapeCase>& info) { return std::string(info.param.name); });
+
 // ---- in-conference events -----------------------------------------------------------------------
 
 TEST_F(VidyoClientPortal, TeacherChatArrivesAsGroupOrPrivateMessage) {
