@@ -23,6 +23,7 @@ bool QtTerminalUi::onUiThread(const std::function<void()>& work) const {
 }
 
 std::intptr_t QtTerminalUi::RunCall(std::intptr_t lParam) {
+    // NOLINTNEXTLINE(performance-no-int-to-ptr): the event carries a pointer
     const auto* work = reinterpret_cast<const std::function<void()>*>(lParam);
     if (work == nullptr || !*work) {
         return 0;
