@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <future>
 #include <memory>
 
 using fenwixtest::fieldText;
@@ -144,6 +146,62 @@ TEST_F(VidyoClientPortal, ParticipantsAndOwnIdentityAreCoherent) {
     VidyoClientEndpointId id{};
     ASSERT_TRUE(driver->request(VIDYO_CLIENT_REQUEST_GET_ENDPOINT_ID, id));
     EXPECT_EQ(fieldText(id.id), portalState()["sessions"][0]["endpointId"].asString());
+}
+
+// The terminal's session starts the room link from inside its log-in handler and asks for the
+// participant list from inside others: calls back into the library from the callback thread.
+TEST_F(VidyoClientPortal, HandlersMayCallBackIntoTheLibrary) {
+    std::atomic<int> refused{0};
+    const std::string address = portal();
+    driver.reset();
+    driver = std::make_unique<VidyoClientDriver>(
+        0, 640, 360, "./VidyoLog/", [&refused, address](const OutEvent& e) {
+            if (e.code == VIDYO_CLIENT_OUT_EVENT_SIGNED_IN) {
+                VidyoClientRoomLink link{};
+                fenwixtest::setField(link.portalUri, address);
+                fenwixtest::setField(link.roomKey, "room1");
+                fenwixtest::setField(link.displayName, "一号教室");
+                refused += VidyoClientSendEvent(VIDYO_CLIENT_IN_EVENT_ROOM_LINK, &link,
+                                                sizeof(link)) != VIDYO_CLIENT_OK;
+            } else if (e.code == VIDYO_CLIENT_OUT_EVENT_CONFERENCE_ACTIVE) {
+                auto list = std::make_unique<VidyoClientParticipantList>();
+                refused += VidyoClientSendRequest(VIDYO_CLIENT_REQUEST_GET_PARTICIPANT_LIST,
+                                                  list.get(), sizeof(*list)) != VIDYO_CLIENT_OK;
+                VidyoClientPreview preview{VIDYO_CLIENT_PREVIEW_OFF, 0};
+                refused += VidyoClientSendEvent(VIDYO_CLIENT_IN_EVENT_PREVIEW, &preview,
+                                                sizeof(preview)) != VIDYO_CLIENT_OK;
+            }
+        });
+    ASSERT_TRUE(driver->started());
+    ASSERT_TRUE(driver->login(address, "student01", "pw"));
+    EXPECT_TRUE(driver->events.waitFor(VIDYO_CLIENT_OUT_EVENT_CONFERENCE_ACTIVE));
+    EXPECT_EQ(refused.load(), 0);
+}
+
+// At shutdown the terminal stops the library while the callback thread may be blocked in a
+// synchronous hand-over to that very thread: the stop must still return.
+TEST_F(VidyoClientPortal, StopReturnsWhileAHandlerIsBlocked) {
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::promise<void> entered;
+    std::atomic<bool> once{false};
+    driver.reset();
+    driver =
+        std::make_unique<VidyoClientDriver>(0, 640, 360, "./VidyoLog/", [&](const OutEvent& e) {
+            if (e.code == VIDYO_CLIENT_OUT_EVENT_SIGNED_IN && !once.exchange(true)) {
+                entered.set_value();
+                released.wait();
+            }
+        });
+    ASSERT_TRUE(driver->login(portal(), "student01", "pw"));
+    ASSERT_EQ(entered.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    auto stopping = std::async(std::launch::async, [] { return VidyoClientStop(); });
+    const auto status = stopping.wait_for(std::chrono::seconds(10));
+    release.set_value();
+    // The released handler finishes on its own (recorded before the driver goes away).
+    EXPECT_TRUE(driver->events.waitFor(VIDYO_CLIENT_OUT_EVENT_SIGNED_IN));
+    ASSERT_EQ(status, std::future_status::ready) << "stop waits for the blocked handler forever";
+    EXPECT_NE(stopping.get(), 0);
 }
 
 // ---- failures -------------------------------------------------------------------------------

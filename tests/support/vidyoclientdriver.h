@@ -53,6 +53,9 @@ public:
             e.record.assign(bytes, bytes + size);
         }
         e.thread = std::this_thread::get_id();
+        if (self->onEvent) {
+            self->onEvent(e);  // on the library's thread, like an adapter's handler
+        }
         std::lock_guard<std::mutex> lock(self->mutex_);
         self->events_.push_back(std::move(e));
         self->changed_.notify_all();
@@ -88,6 +91,9 @@ public:
         return out;
     }
 
+    // Runs for each event before it is recorded; set before the library starts.
+    std::function<void(const OutEvent&)> onEvent;
+
 private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
@@ -98,7 +104,9 @@ private:
 class VidyoClientDriver {
 public:
     explicit VidyoClientDriver(VidyoClientWindowHandle window = 0, int width = 640,
-                               int height = 360, std::string logDir = "./VidyoLog/") {
+                               int height = 360, std::string logDir = "./VidyoLog/",
+                               std::function<void(const OutEvent&)> onEvent = nullptr) {
+        events.onEvent = std::move(onEvent);
         logDir_ = std::move(logDir);
         logProperties_ = {
             "debug@App debug@AppEvents", 5000000, logDir_.c_str(), "Vidyo", logDir_.c_str(), ""};
