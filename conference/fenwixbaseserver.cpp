@@ -207,6 +207,11 @@ void FenwixBaseServer::onLoginSuccess() {
     if (current_->guest != 0) {
         return;  // a log-in abandoned for the guest path
     }
+    if (current_->state != USER_LOGGING_IN) {
+        // The user left while logging in: linking now would enter the room after the leave.
+        LOGI("当前用户已不在登录中, 不执行link操作 \n");
+        return;
+    }
     LOGI("执行link操作 \n");
     startLinkLocked();
 }
@@ -214,10 +219,10 @@ void FenwixBaseServer::onLoginSuccess() {
 void FenwixBaseServer::onLoginFailed() {
     {
         Lock lock(mutex_);
-        if (current_->guest != 0) {
-            // The late answer of a log-in abandoned for the guest path: the guest is linking or
-            // already in the room and must not be marked failed nor reported as refused.
-            LOGI("已转游客身份, 忽略之前登录的失败结果 \n");
+        if (current_->state != USER_LOGGING_IN) {
+            // The late answer of a log-in that was abandoned, for the guest path or by leaving:
+            // the user must not be marked failed nor reported as refused.
+            LOGI("当前用户已不在登录中, 忽略登录失败结果 \n");
             return;
         }
         current_->state = USER_LOGIN_FAILED;

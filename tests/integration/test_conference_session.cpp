@@ -362,6 +362,30 @@ TEST_F(ConferenceSession, ForceGuestWhileTheLoginIsUnderWay) {
     EXPECT_EQ(capture.count("开始link会议"), 1u);
 }
 
+TEST_F(ConferenceSession, ExitWhileTheLoginIsUnderWayEndsLoggedOutNotInTheRoom) {
+    Json::Value hang;
+    hang["login"] = "hang";
+    faults(hang);
+    session->pushUser(user("stu", false));
+    ASSERT_EQ(session->currentUser().state, USER_LOGGING_IN);
+    EXPECT_EQ(session->exitConference(), 1);
+    Json::Value clear;
+    clear["login"] = Json::nullValue;
+    faults(clear);
+    ASSERT_TRUE(log.waitFor(WM_CONF_LOGGED_OUT));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(log.outcomes(), std::vector<unsigned>{WM_CONF_LOGGED_OUT});
+    EXPECT_EQ(session->currentUser().state, USER_IDLE);
+    EXPECT_TRUE(eventually([&] {
+        for (const auto& s : sessions()) {
+            if (!s["roomKey"].asString().empty()) {
+                return false;
+            }
+        }
+        return true;
+    }));
+}
+
 TEST_F(ConferenceSession, ExitWhileIdleDoesNothing) {
     EXPECT_EQ(session->exitConference(), -1);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

@@ -432,6 +432,40 @@ INSTANTIATE_TEST_SUITE_P(Who, ExitFromConference,
                                            ExitCase{"User", false, {kLogout}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Leaving while the log-in is still under way: its late answer, success or refusal, must not
+// take the user into the room after the leave nor report a refused log-in.
+struct ExitDuringLoginCase {
+    const char* name;
+    bool refused;
+};
+
+class ExitDuringLogin : public SessionTest,
+                        public ::testing::WithParamInterface<ExitDuringLoginCase> {};
+
+TEST_P(ExitDuringLogin, LateLoginAnswerIsIgnored) {
+    session->pushUser(makeUser("stu", false));
+    takeEvents();
+    EXPECT_EQ(session->exitConference(), 1);
+    EXPECT_EQ(takeEvents(), std::vector<unsigned>{kLeave});
+    if (GetParam().refused) {
+        loginRefused();
+    } else {
+        loggedIn();
+    }
+    EXPECT_TRUE(takeEvents().empty()) << "no room link after the leave";
+    EXPECT_EQ(state(), USER_LEAVING);
+    left();
+    EXPECT_EQ(takeEvents(), std::vector<unsigned>{kLogout});
+    loggedOut();
+    EXPECT_EQ(messages(), std::vector<unsigned>{WM_CONF_LOGGED_OUT});
+    EXPECT_EQ(state(), USER_IDLE);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, ExitDuringLogin,
+                         ::testing::Values(ExitDuringLoginCase{"Success", false},
+                                           ExitDuringLoginCase{"Refusal", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(SessionTest, ExitReportsARefusedLeaveCommand) {
     session->pushUser(makeUser("g", true));
     fake.eventResult = VIDYO_CLIENT_FAILED;
