@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-// Progress of the session's current user. Values 1 is never used.
+// Progress of the session's current user; the value 1 is not used.
 enum UserState : std::int32_t {
     USER_IDLE = -1,          // no operation under way
     USER_LOGGING_IN = 0,     // log-in command sent, outcome awaited
