@@ -68,7 +68,9 @@ void CFenwixDlg::setUpdateHandOverForTesting(std::string updaterFolder,
 }
 
 void CFenwixDlg::OnUpdateOffered(std::intptr_t address) {
-    const auto* url = reinterpret_cast<const std::string*>(address);
+    // The notice carries the sender's text, valid while this handler runs.
+    const auto* url =
+        reinterpret_cast<const std::string*>(address);  // NOLINT(performance-no-int-to-ptr)
     if (url == nullptr) {
         return;
     }

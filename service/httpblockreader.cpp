@@ -3,7 +3,6 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 
 #include "service/httpsession.h"
@@ -218,7 +217,7 @@ long long HttpBlockReader::read(char* buffer, std::size_t capacity) {
         return -1;
     }
     const std::size_t taken = std::min(capacity, t.pending.size());
-    std::memcpy(buffer, t.pending.data(), taken);
+    std::copy_n(t.pending.data(), taken, buffer);
     t.pending.erase(0, taken);
     return static_cast<long long>(taken);
 }

@@ -76,7 +76,7 @@ void UpdateDownload::sendNotice(unsigned code) {
     m_noticeInFlight = 0;
 }
 
-void UpdateDownload::run(std::string url, std::string filePath) {
+void UpdateDownload::run(const std::string& url, const std::string& filePath) {
     const Outcome outcome = transfer(url, filePath);
     bool handOver = false;
     {

@@ -53,7 +53,7 @@ public:
 private:
     enum class Outcome { Incomplete, Complete, Failed };
 
-    void run(std::string url, std::string filePath);
+    void run(const std::string& url, const std::string& filePath);
     Outcome transfer(const std::string& url, const std::string& filePath);
     void sendNotice(unsigned code);
     void joinThread();

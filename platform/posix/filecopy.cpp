@@ -71,7 +71,8 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 }
 
 bool copyContent(int from, int to) {
-    std::vector<char> buffer(64 * 1024);
+    constexpr std::size_t kChunkBytes = 65536;
+    std::vector<char> buffer(kChunkBytes);
     for (;;) {
         const ssize_t n = ::read(from, buffer.data(), buffer.size());
         if (n < 0 && errno == EINTR) {
