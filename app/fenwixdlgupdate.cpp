@@ -115,7 +115,8 @@ void CFenwixDlg::updateFinish() {
         makeUpdateHandOver(target, fenwix::platform::executableName(), m_strInstallerPath);
     const std::string parameters = handOver.parameterText();
     if (utf16Units(parameters) > kMaxHandOverParameterUnits) {
-        LOGE("update hand-over refused, its command line is too long: " << parameters);
+        LOGE("update hand-over refused, its command line is too long: " << utf16Units(parameters)
+                                                                        << " characters");
         return;
     }
     LOGI("start updater " << target << " " << parameters);

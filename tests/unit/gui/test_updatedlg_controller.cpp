@@ -83,6 +83,9 @@ protected:
             QWidget* modal = QApplication::activeModalWidget();
             if (modal != nullptr && showsText(modal, kTipText)) {
                 ++tipsShown_;
+                if (whileTipOpen_) {
+                    whileTipOpen_();
+                }
                 modal->close();
             }
         });
@@ -129,6 +132,7 @@ protected:
     std::vector<std::string> killed_;
     QTimer tipCloser_;
     int tipsShown_ = 0;
+    std::function<void()> whileTipOpen_;
 };
 
 TEST_F(ControllerUpdate, ButtonAndBadgeWaitHiddenBelowTheDeviceCheckButton) {
@@ -173,6 +177,21 @@ TEST_F(ControllerUpdate, RefusedDownloadShowsTheTipAndKeepsTheButton) {
     EXPECT_TRUE(handOvers_.empty());
     EXPECT_TRUE(dlg_->updateButton()->isVisible());
     EXPECT_FALSE(dlg_->updateDialog().isVisible());
+}
+
+TEST_F(ControllerUpdate, ClassBeginningWhileTheFailureTipIsOpenDoesNotHang) {
+    // The download thread waits for the tip to close; the stop runs inside the tip's loop.
+    bool stopReturned = false;
+    whileTipOpen_ = [&] {
+        dlg_->channel().send(WM_NOTICE, NOTICE_UPDATE_STOPPED, 0);
+        stopReturned = true;
+    };
+    offer("http://127.0.0.1:" + std::to_string(UpdateTestServer::closedPort()) + "/setup");
+    EXPECT_TRUE(stopReturned);
+    EXPECT_EQ(tipsShown_, 1);
+    EXPECT_TRUE(spinUntil([this] { return !dlg_->updateDialog().isVisible(); }));
+    EXPECT_FALSE(dlg_->updateDialog().isDownloadRunning());
+    EXPECT_TRUE(handOvers_.empty());
 }
 
 TEST_F(ControllerUpdate, UpdateButtonRetriesWithTheStoredAddress) {
