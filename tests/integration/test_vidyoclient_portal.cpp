@@ -140,6 +140,18 @@ TEST_F(VidyoClientPortal, ParticipantsAndOwnIdentityAreCoherent) {
     EXPECT_FALSE(driver->request(VIDYO_CLIENT_REQUEST_GET_PARTICIPANT_DETAIL, detail))
         << "an index past the list is refused";
 
+    Json::Value other;
+    other["roomKey"] = "room1";
+    other["name"] = "二号教室";
+    other["uri"] = "room2pc@room1";
+    send("/admin/portal/participants", other);
+    EXPECT_TRUE(driver->events.waitFor(VIDYO_CLIENT_OUT_EVENT_PARTICIPANTS_CHANGED));
+    for (int i = 0; i < 100 && list->numberParticipants != 3; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_TRUE(driver->request(VIDYO_CLIENT_REQUEST_GET_PARTICIPANT_LIST, *list));
+    }
+    EXPECT_EQ(list->numberParticipants, 3u) << "a participant who came is listed";
+
     VidyoClientRouterName router{};
     ASSERT_TRUE(driver->request(VIDYO_CLIENT_REQUEST_GET_ROUTER_NAME, router));
     EXPECT_NE(fieldText(router.name).find(std::to_string(sim->port())), std::string::npos);
