@@ -21,23 +21,23 @@ void missing(const char* what) {
 }  // namespace
 
 void ControllerPeers::reportAppStatus() {
-    missing("reportAppStatus");
+    m_dlg.m_studentServer.reportAppStatus();
 }
 
-void ControllerPeers::reportDynamicInfo(const std::string&) {
-    missing("reportDynamicInfo");
+void ControllerPeers::reportDynamicInfo(const std::string& jsonArray) {
+    m_dlg.m_studentServer.reportDynamicInfo(jsonArray);
 }
 
 void ControllerPeers::reportCameraState() {
-    missing("reportCameraState");
+    m_dlg.m_studentServer.reportCameraState();
 }
 
 void ControllerPeers::registerDevice() {
-    missing("registerDevice");
+    m_dlg.m_studentServer.registerDevice();
 }
 
 void ControllerPeers::requestPlanRoom() {
-    missing("requestPlanRoom");
+    m_dlg.m_studentServer.requestPlanRoom();
 }
 
 void ControllerPeers::requestGuestLogin() {
@@ -45,23 +45,23 @@ void ControllerPeers::requestGuestLogin() {
 }
 
 void ControllerPeers::restoreMicVolume() {
-    missing("restoreMicVolume");
+    m_dlg.m_studentServer.restoreMicVolume();
 }
 
 void ControllerPeers::startScreenFix() {
-    missing("startScreenFix");
+    m_dlg.m_studentServer.startScreenFix();
 }
 
 void ControllerPeers::setScreenFixNeeded() {
-    missing("screen-fix-needed flag");
+    m_dlg.m_studentServer.setScreenFixNeeded(true);
 }
 
 void ControllerPeers::clearChatSenderUri() {
-    missing("chat-sender uri");
+    m_dlg.m_studentServer.setChatSenderUri(std::string());
 }
 
 void ControllerPeers::applyDriverNames() {
-    missing("applyDriverNames");
+    m_dlg.m_studentServer.applyDriverNames();
 }
 
 bool ControllerPeers::setPullDeviceByVidyo() {

@@ -34,6 +34,9 @@
 #include "platform/singleinstance.h"
 #include "platform/terminationrequests.h"
 #include "service/commonutil.h"
+#include "service/heartbeat.h"
+#include "service/replyfields.h"
+#include "service/zorbel.h"
 #include "service/mainwindowevents.h"
 #include "ui/mystaticctrl.h"
 #include "ui/splashwnd.h"
@@ -186,17 +189,20 @@ void CFenwixDlg::StartUp() {
     m_font.setPointSize(16);
     AddTrayIcon();
     CComConfig::getInstance()->loadLocalConfig();
-    // Heartbeat worker: created and started here once it exists.
+    m_pHeartbeat = std::make_unique<CHeartbeat>();
+    m_pHeartbeat->start();
     CreateAuxWindows();
     // The offline notice window is created here.
     ShowTerminalStatus(0);
     // The conference library starts here.
-    // The backend client gets this controller as its sink here.
+    FenwixStudentServer::setSink(this);
     publishMainWindow(m_channel);
     m_terminalUi = std::make_unique<QtTerminalUi>(*m_channel, this);
-    // The backend client gets m_terminalUi here (FenwixStudentServer::setTerminalUi).
-    // Live-push session initialisation and the push-poll client come here; then the conference
-    // volumes are read into the configuration.
+    m_studentServer.setTerminalUi(m_terminalUi.get());
+    // Live-push session initialisation comes here.
+    // The push-poll client starts after the first successful registration (notice 0).
+    m_pZorbel = std::make_unique<CZorbel>(m_studentServer);
+    // The conference volumes are read into the configuration here.
     setWindowTitle(local(kTitle));
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         setGeometry(screen->geometry());
@@ -206,7 +212,8 @@ void CFenwixDlg::StartUp() {
     LayoutControls();
     CSplashWnd::HideSplash();
     CComConfig::getInstance()->setAppStatus(1);
-    // The application status report and the conference layout follow here.
+    m_studentServer.reportAppStatus();
+    // The conference layout follows here.
     WatchTerminationRequests();
 }
 
@@ -230,20 +237,36 @@ void CFenwixDlg::Uninit() {
         return;
     }
     m_bUninitDone = true;
+    // The window is gone, so no completion is left waiting on it; detaching waits for those
+    // still calling this controller, which is about to be destroyed.
+    FenwixStudentServer::setSink(nullptr);
     // The live-push session is released here.
     LOGI("CFenwixDlg::Uninit()");
-    // The exit report is sent here.
+    m_studentServer.reportExit();
     CComConfig* config = CComConfig::getInstance();
     config->setAppStatus(0);
     config->setScreenFixed(false);
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    // The offline notice window and the push-poll client are deleted here.
+    // The offline notice window is deleted here.
+    m_pZorbel.reset();  // its destructor stops the polling thread
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    // The last dynamic-information report goes out here.
+    SendLastStatusReport();
     CComConfig::releaseInstance();
     DestroyAuxWindows();
-    // The heartbeat worker and the conference library are taken down here, in this order.
+    m_pHeartbeat.reset();  // its destructor ends the thread
+    // The conference library is taken down here.
     RemoveTrayIcon();
+}
+
+// The backend hears that the terminal has gone: idle status with the screen released, sent
+// synchronously because the process is about to end.
+void CFenwixDlg::SendLastStatusReport() {
+    Json::Value event(Json::objectValue);
+    event["type"] = 5;
+    event["appStatus"] = 0;
+    event["videoStatus"] = "fixScreened";
+    event["from"] = 0;
+    m_studentServer.reportDynamicInfoSync(FenwixStudentServer::eventText(event));
 }
 
 void CFenwixDlg::AddTrayIcon() {
@@ -459,8 +482,7 @@ std::intptr_t CFenwixDlg::WindowProc(unsigned msg, std::uintptr_t wParam, std::i
             OnCtrlClicked(static_cast<unsigned>(wParam));
             break;
         case WM_PUSH_MESSAGE:
-            // The push-poll client hands the payload to the backend client's push handler here.
-            LOGD("push message arrives before the push handler exists; ignored");
+            OnPushMessage(reinterpret_cast<const std::string*>(lParam));
             break;
         case WM_CALL_DROPPED:
             SetMainTimer(TIMER_CALL_DROPPED, 5000);
@@ -597,8 +619,10 @@ void CFenwixDlg::OnNotice(unsigned code, std::intptr_t lParam) {
             updateStop();
             break;
         case NOTICE_REGISTER_REPLY:
-            // The registration reply is handled here once that part exists.
-            LOGD("notice " << code << " has no handler in this build");
+            if (lParam != 0) {
+                const Json::Value payload = *reinterpret_cast<const Json::Value*>(lParam);
+                m_studentServer.onRegisterReply(payload);
+            }
             break;
         default:
             break;  // codes outside the table are ignored
@@ -617,25 +641,29 @@ void CFenwixDlg::OnRegistered(std::intptr_t noLogoAddress) {
         ReloadLogo();
     }
     m_bRegistered = 1;
-    // The push-poll client starts here once it exists.
+    if (m_pZorbel) {
+        m_pZorbel->start();
+    }
     config->setVideoMode(2);
     config->setAudioInMode(2);
     config->setAudioOutMode(2);
     RearrangeToolBar();
     ApplyAudioDevicesOnce();
-    // The update check is sent here.
+    m_studentServer.checkUpdate();
 }
 
 void CFenwixDlg::OnRegisterFailed() {
     ReloadLogo();
     ApplyAudioDevicesOnce();
-    // With m_bNetConnected the registration is sent again here.
+    if (m_bNetConnected) {
+        classPeers().registerDevice();
+    }
 }
 
 void CFenwixDlg::ApplyAudioDevicesOnce() {
     if (CComConfig::getInstance()->getCheckAudioOut() && m_bAudioDevicesApplied == 0) {
         m_bAudioDevicesApplied = 1;
-        // The backend client applies the configured driver names here.
+        classPeers().applyDriverNames();
     }
 }
 
@@ -666,11 +694,41 @@ void CFenwixDlg::OnConferenceEvent(unsigned msg, std::intptr_t lParam) {
         case WM_CONF_LOGGED_OUT_QUEUED:
             OnAnalyzeLogoutSuccessBack();
             break;
+        case WM_CONF_CHAT:
+            if (text != nullptr) {
+                m_studentServer.onChatMessage(*text);
+            }
+            fenwix::platform::debugTrace("chat\n");
+            break;
+        case WM_CONF_SOURCE_REMOVED:
+            OnSourceRemoved(text);
+            break;
         default:
-            // Chat and source removal are handled here once the backend client takes them.
             LOGD("conference event " << msg << " has no handler in this build");
             break;
     }
+}
+
+// A push command: the payload text is the push client's and only valid during this call, so the
+// backend client gets its own parsed copy.
+void CFenwixDlg::OnPushMessage(const std::string* text) {
+    Json::Value message;
+    if (text == nullptr || !replyfields::parseJson(*text, message)) {
+        LOGW("push message is not JSON; ignored");
+        return;
+    }
+    m_studentServer.onPushMessage(message);
+}
+
+// A participant's source left the conference; the backend client checks whether it is the one
+// the screen is fixed on.
+void CFenwixDlg::OnSourceRemoved(const std::string* text) {
+    Json::Value record;
+    if (text == nullptr || !replyfields::parseJson(*text, record) || !record.isObject()) {
+        return;
+    }
+    const Json::Value& uri = record["uri"];
+    m_studentServer.onRemoteSourceRemoved(uri.isString() ? uri.asString() : std::string());
 }
 
 // ---- timers ----
@@ -712,8 +770,9 @@ void CFenwixDlg::OnTimer(int id) {
         case TIMER_CONF_STATE:
             if (!CComConfig::getInstance()->getConfLogsEnabled()) {
                 KillMainTimer(TIMER_CONF_STATE);
+            } else {
+                m_studentServer.reportConferenceState();
             }
-            // Otherwise the conference state report is sent here once it exists.
             break;
         case TIMER_HIDE_OFFLINE:
             OnHideOfflineTimer();
@@ -762,10 +821,12 @@ void CFenwixDlg::httpBack(const std::string& reply, int type) {
         if (type == kTypeRegister) {
             SendNotice(NOTICE_REGISTER_REPLY, reinterpret_cast<std::intptr_t>(&payload));
         } else if (type == kTypePlanRoom) {
-            // The backend client's plan-room reply handler takes the payload here.
+            m_studentServer.onPlanRoomReply(payload);
             SendNotice(NOTICE_ENTER_ROOM_DONE, 0);
-        } else if (type == kTypeReport || type == kTypeMicOption || type == kTypeUpdateCheck) {
-            // The report and update reply handlers take the payload here once they exist.
+        } else if (type == kTypeReport || type == kTypeMicOption) {
+            m_studentServer.onReportReply(payload);
+        } else if (type == kTypeUpdateCheck) {
+            m_studentServer.onUpdateReply(payload);
         }
         return;
     }

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app/updatedlg.h"
+#include "service/fenwixstudentserver.h"
 #include "service/fenwixstudentsink.h"
 
 class QLabel;
@@ -34,6 +35,8 @@ class MainWindowChannel;
 class QtMainWindowChannel;
 class QtTerminalUi;
 class TerminalUi;
+class CHeartbeat;
+class CZorbel;
 class ClassFlowPeers;
 struct UpdateHandOver;
 
@@ -80,6 +83,8 @@ public:
     // The window operations core code asks for (device tip, closing tips, handle); made at
     // start-up, null before.
     TerminalUi* terminalUi() const;
+    // The backend client (with the conference session inside it).
+    FenwixStudentServer& studentServer() { return m_studentServer; }
     bool isTimerActive(int id) const;
     int cameraState() const { return m_nCameraState; }
     int micState() const { return m_nMicState; }
@@ -144,6 +149,9 @@ protected:
 private:
     void Uninit();
     void WaitForLiveStop();
+    void SendLastStatusReport();
+    void OnPushMessage(const std::string* text);
+    void OnSourceRemoved(const std::string* text);
     void AddTrayIcon();
     void RemoveTrayIcon();
     void WatchTerminationRequests();
@@ -214,10 +222,13 @@ private:
     // Members in the order of the controller's data model; components of later stages are
     // added at their place.
     QIcon m_hIcon;
-    CVideoDlg* m_pVideoDlg = nullptr;      // owned: destroyed by the shutdown sequence
-    CPreviewDlg* m_pPreviewDlg = nullptr;  // owned
-    CToolDlg* m_pToolDlg = nullptr;        // owned
-    CScreenDlg* m_pScreenDlg = nullptr;    // owned
+    FenwixStudentServer m_studentServer;       // the backend client, with the conference session
+    CVideoDlg* m_pVideoDlg = nullptr;          // owned: destroyed by the shutdown sequence
+    CPreviewDlg* m_pPreviewDlg = nullptr;      // owned
+    CToolDlg* m_pToolDlg = nullptr;            // owned
+    CScreenDlg* m_pScreenDlg = nullptr;        // owned
+    std::unique_ptr<CHeartbeat> m_pHeartbeat;  // owned: started at start-up, ended at shutdown
+    std::unique_ptr<CZorbel> m_pZorbel;  // owned: started after the first registration
     CMyMsgTipCtrl* m_msgTip = nullptr;
     bool m_bEntering = false;
     CMyButtonCtrl* m_btnDeviceCheck = nullptr;
