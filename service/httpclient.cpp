@@ -1,12 +1,17 @@
 #include "service/httpclient.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
 
 #include "logging/log4z.h"
+#include "service/httpsession.h"
 #include "service/httptransfer.h"
 
 namespace {
@@ -91,16 +96,73 @@ void downloadWorker(const std::shared_ptr<DownloadRecord>& record) {
     }
 }
 
-// Workers are detached: nobody waits for them, and at exit they are abandoned with the process.
+// Counts the workers still running, so the process end can give them a moment to finish
+// instead of tearing down the logger and the TLS library under them.
+class InFlightWorkers {
+public:
+    static InFlightWorkers& instance() {
+        static auto* workers = new InFlightWorkers();  // outlives every worker
+        return *workers;
+    }
+    void enter() {
+        std::lock_guard<std::mutex> lock(m_lock);
+        ++m_count;
+    }
+    void leave() {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (--m_count == 0) {
+            m_idle.notify_all();
+        }
+    }
+    bool drain(std::chrono::milliseconds bound) {
+        std::unique_lock<std::mutex> lock(m_lock);
+        return m_idle.wait_for(lock, bound, [this] { return m_count == 0; });
+    }
+
+private:
+    std::mutex m_lock;
+    std::condition_variable m_idle;
+    int m_count = 0;
+};
+
+// Long enough for a refused or answered request to finish, short enough not to hold up the end
+// of the program behind a server that does not answer.
+constexpr std::chrono::milliseconds kExitDrainBound{1000};
+
+void drainWorkersAtExit() {
+    InFlightWorkers::instance().drain(kExitDrainBound);
+}
+
+// The library's global set-up (TLS included) runs on the caller's thread before the first worker
+// exists: done on a worker, it could still be running while the process ends, and the TLS
+// library's own exit clean-up would pull its locks away under it. The exit handler is registered
+// after that set-up and after the logger started, so it runs before their clean-up.
+void prepareForWorkers() {
+    static const bool prepared = [] {
+        HttpSession::instance();
+        InFlightWorkers::instance();
+        std::atexit(&drainWorkersAtExit);
+        return true;
+    }();
+    (void)prepared;
+}
+
+// Workers are detached: nobody joins them; the process end waits a bounded time for them.
 // A worker owns its record (the caller lets go of its reference once the thread runs) and
 // touches nothing of the client object that started it.
 template <typename Record>
 bool startDetached(void (*worker)(const std::shared_ptr<Record>&),
                    const std::shared_ptr<Record>& record) {
+    prepareForWorkers();
+    InFlightWorkers::instance().enter();
     try {
-        std::thread([worker, record] { worker(record); }).detach();
+        std::thread([worker, record] {
+            worker(record);
+            InFlightWorkers::instance().leave();
+        }).detach();
         return true;
     } catch (const std::system_error& e) {
+        InFlightWorkers::instance().leave();
         LOGE("http worker thread could not start: " << e.what() << " requestType:" << record->type);
         return false;
     }
