@@ -5,6 +5,8 @@
 
 #include "app/fenwixdlg.h"
 #include "logging/log4z.h"
+#include "service/commonutil.h"
+#include "service/fenwixstudentserver.h"
 #include "ui/mymsgtipctrl.h"
 #include "ui/mytimerbuttonctrl.h"
 #include "ui/previewdlg.h"
@@ -20,48 +22,53 @@ void missing(const char* what) {
 
 }  // namespace
 
+FenwixStudentServer& ControllerPeers::server() {
+    return m_dlg.m_studentServer;
+}
+
 void ControllerPeers::reportAppStatus() {
-    m_dlg.m_studentServer.reportAppStatus();
+    server().reportAppStatus();
 }
 
 void ControllerPeers::reportDynamicInfo(const std::string& jsonArray) {
-    m_dlg.m_studentServer.reportDynamicInfo(jsonArray);
+    server().reportDynamicInfo(jsonArray);
 }
 
 void ControllerPeers::reportCameraState() {
-    m_dlg.m_studentServer.reportCameraState();
+    server().reportCameraState();
 }
 
 void ControllerPeers::registerDevice() {
-    m_dlg.m_studentServer.registerDevice();
+    server().registerDevice();
 }
 
 void ControllerPeers::requestPlanRoom() {
-    m_dlg.m_studentServer.requestPlanRoom();
+    server().requestPlanRoom();
 }
 
 void ControllerPeers::requestGuestLogin() {
-    missing("guest log-in");
+    CComConfig::getInstance()->setGuestForced(1);
+    server().forceGuestLogin();
 }
 
 void ControllerPeers::restoreMicVolume() {
-    m_dlg.m_studentServer.restoreMicVolume();
+    server().restoreMicVolume();
 }
 
 void ControllerPeers::startScreenFix() {
-    m_dlg.m_studentServer.startScreenFix();
+    server().startScreenFix();
 }
 
 void ControllerPeers::setScreenFixNeeded() {
-    m_dlg.m_studentServer.setScreenFixNeeded(true);
+    server().setScreenFixNeeded(true);
 }
 
 void ControllerPeers::clearChatSenderUri() {
-    m_dlg.m_studentServer.setChatSenderUri(std::string());
+    server().setChatSenderUri(std::string());
 }
 
 void ControllerPeers::applyDriverNames() {
-    m_dlg.m_studentServer.applyDriverNames();
+    server().applyDriverNames();
 }
 
 bool ControllerPeers::setPullDeviceByVidyo() {
@@ -70,38 +77,35 @@ bool ControllerPeers::setPullDeviceByVidyo() {
 }
 
 void ControllerPeers::exitConference() {
-    missing("exitConference");
+    server().exitConference();
 }
 
 bool ControllerPeers::isMicrophoneMuted() {
-    missing("isMicrophoneMuted");
-    return false;
+    return server().isMicrophoneMuted();
 }
 
-void ControllerPeers::setLayout(int) {
-    missing("setLayout");
+void ControllerPeers::setLayout(int layout) {
+    server().setLayout(layout);
 }
 
 std::string ControllerPeers::getRouterName() {
-    missing("getRouterName");
-    return {};
+    return server().getRouterName();
 }
 
-void ControllerPeers::muteSpeaker(bool) {
-    missing("muteSpeaker");
+void ControllerPeers::muteSpeaker(bool mute) {
+    server().muteSpeaker(mute);
 }
 
-void ControllerPeers::muteMicrophone(bool) {
-    missing("muteMicrophone");
+void ControllerPeers::muteMicrophone(bool mute) {
+    server().muteMicrophone(mute);
 }
 
 int ControllerPeers::getMicVolume() {
-    missing("getMicVolume");
-    return 0;
+    return server().getMicVolume();
 }
 
-void ControllerPeers::setSpeakerVolume(int) {
-    missing("setSpeakerVolume");
+void ControllerPeers::setSpeakerVolume(int volume) {
+    server().setSpeakerVolume(volume);
 }
 
 void ControllerPeers::startLive() {

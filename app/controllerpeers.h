@@ -5,6 +5,7 @@
 #include "app/classflowpeers.h"
 
 class CFenwixDlg;
+class FenwixStudentServer;
 
 class ControllerPeers : public ClassFlowPeers {
 public:
@@ -50,5 +51,7 @@ public:
     void setOfflineNoticeVisible(bool visible) override;
 
 private:
+    FenwixStudentServer& server();
+
     CFenwixDlg& m_dlg;
 };

@@ -35,9 +35,9 @@
 #include "platform/terminationrequests.h"
 #include "service/commonutil.h"
 #include "service/heartbeat.h"
+#include "service/mainwindowevents.h"
 #include "service/replyfields.h"
 #include "service/zorbel.h"
-#include "service/mainwindowevents.h"
 #include "ui/mystaticctrl.h"
 #include "ui/splashwnd.h"
 
@@ -194,7 +194,7 @@ void CFenwixDlg::StartUp() {
     CreateAuxWindows();
     // The offline notice window is created here.
     ShowTerminalStatus(0);
-    // The conference library starts here.
+    StartConference();
     FenwixStudentServer::setSink(this);
     publishMainWindow(m_channel);
     m_terminalUi = std::make_unique<QtTerminalUi>(*m_channel, this);
@@ -202,7 +202,7 @@ void CFenwixDlg::StartUp() {
     // Live-push session initialisation comes here.
     // The push-poll client starts after the first successful registration (notice 0).
     m_pZorbel = std::make_unique<CZorbel>(m_studentServer);
-    // The conference volumes are read into the configuration here.
+    ReadConferenceVolumes();
     setWindowTitle(local(kTitle));
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         setGeometry(screen->geometry());
@@ -213,7 +213,7 @@ void CFenwixDlg::StartUp() {
     CSplashWnd::HideSplash();
     CComConfig::getInstance()->setAppStatus(1);
     m_studentServer.reportAppStatus();
-    // The conference layout follows here.
+    m_studentServer.setLayout(1);
     WatchTerminationRequests();
 }
 
@@ -254,7 +254,7 @@ void CFenwixDlg::Uninit() {
     CComConfig::releaseInstance();
     DestroyAuxWindows();
     m_pHeartbeat.reset();  // its destructor ends the thread
-    // The conference library is taken down here.
+    m_studentServer.destroyVidyo();
     RemoveTrayIcon();
 }
 

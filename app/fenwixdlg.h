@@ -204,6 +204,10 @@ private:
     void StartGuestAttempt(const char* why);
     void GiveUpGuestAttempt();
 
+    // The conference library's start and the volumes it starts with (fenwixdlgconference.cpp).
+    void StartConference();
+    void ReadConferenceVolumes();
+
     // Screen fixing (fenwixdlgscreenfix.cpp).
     void OnStartFixTimer();
     void OnFixResult(const std::string* text);
@@ -228,7 +232,7 @@ private:
     CToolDlg* m_pToolDlg = nullptr;            // owned
     CScreenDlg* m_pScreenDlg = nullptr;        // owned
     std::unique_ptr<CHeartbeat> m_pHeartbeat;  // owned: started at start-up, ended at shutdown
-    std::unique_ptr<CZorbel> m_pZorbel;  // owned: started after the first registration
+    std::unique_ptr<CZorbel> m_pZorbel;        // owned: started after the first registration
     CMyMsgTipCtrl* m_msgTip = nullptr;
     bool m_bEntering = false;
     CMyButtonCtrl* m_btnDeviceCheck = nullptr;
