@@ -73,6 +73,7 @@ constexpr int kTypeLogo = 15;
 
 // A live push that never confirms its stop holds the shutdown up this many seconds at most.
 constexpr int kLiveStopWaits = 21;
+constexpr int kRegisterRetryMs = 3000;  // a failed registration is sent again after this
 
 // Process-wide state of the call-drop timer and of the student picture's quick clicks.
 int g_callDropTicks = 0;
@@ -655,8 +656,16 @@ void CFenwixDlg::OnRegistered(std::intptr_t noLogoAddress) {
 void CFenwixDlg::OnRegisterFailed() {
     ReloadLogo();
     ApplyAudioDevicesOnce();
-    if (m_bNetConnected) {
-        classPeers().registerDevice();
+    if (m_bNetConnected && !m_bRegisterRetryPending) {
+        // Paced at the heartbeat's period: a backend that keeps refusing the request would
+        // otherwise get it again as fast as each failure comes back.
+        m_bRegisterRetryPending = true;
+        QTimer::singleShot(kRegisterRetryMs, this, [this] {
+            m_bRegisterRetryPending = false;
+            if (m_bNetConnected && m_bRegistered == 0) {
+                classPeers().registerDevice();
+            }
+        });
     }
 }
 

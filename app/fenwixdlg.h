@@ -255,6 +255,7 @@ private:
     std::string m_strInstallerPath;
     CUpdateDlg m_UpdateDlg;  // no parent, reused for every attempt
     int m_bRegistered = 0;
+    bool m_bRegisterRetryPending = false;  // a failed registration waits to be sent again
     int m_bAudioDevicesApplied = 0;
     int m_bFixSucceeded = 0;
     int m_nFixAttempts = 0;

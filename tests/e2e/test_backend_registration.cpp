@@ -195,4 +195,27 @@ TEST_F(BackendRegistration, IdentityIssuedByTheBackendIsKeptForTheNextStart) {
     EXPECT_EQ(sim_->deviations().size(), 0u) << fenwixtest::simJsonText(sim_->deviations());
 }
 
+// A backend whose pings succeed while it refuses registration gets the request again at the
+// heartbeat's pace, not as fast as the failures come back, and the terminal registers once it is
+// accepted.
+TEST_F(BackendRegistration, RefusedRegistrationIsSentAgainAtTheHeartbeatPace) {
+    Json::Value reply;
+    reply["path"] = "/api/business/app/register";
+    reply["status"] = 500;
+    reply["body"] = "busy";
+    reply["times"] = 2;
+    sim_->setReply(reply);
+
+    startTerminal();
+    const auto attempts = arrivals("/api/business/app/register", 3, 40s);
+    ASSERT_EQ(attempts.size(), 3u) << "registration was not tried again";
+    for (std::size_t i = 1; i < attempts.size(); ++i) {
+        EXPECT_GE(msBetween(attempts[i - 1], attempts[i]), 2500) << i;
+    }
+    EXPECT_EQ(sim_->waitForRequests("/api/business/app/updateVersion", 1, 15000).size(), 1u)
+        << "the accepted registration completes";
+    EXPECT_EQ(sim_->requests("/api/business/app/register").size(), 3u);
+    EXPECT_EQ(sim_->deviations().size(), 0u) << fenwixtest::simJsonText(sim_->deviations());
+}
+
 }  // namespace
