@@ -316,6 +316,12 @@ void CFenwixDlg::WatchTerminationRequests() {
 
 void CFenwixDlg::EndDialog(int result) {
     m_bClosingByUs = true;
+    if (isHidden()) {
+        // A class screen has the idle window hidden, and a hidden dialog's modal run does not
+        // end: it is shown off screen first so the close is not lost.
+        setAttribute(Qt::WA_DontShowOnScreen, true);
+        QWidget::setVisible(true);  // NOLINT(bugprone-parent-virtual-call): on purpose
+    }
     done(result);
 }
 

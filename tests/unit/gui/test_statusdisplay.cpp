@@ -153,6 +153,22 @@ TEST_F(StatusDisplay, TheClassScreensDoNotEndTheMainWindowsModalRun) {
     EXPECT_TRUE(stillRunning);
 }
 
+TEST_F(StatusDisplay, TheTerminalCanBeClosedWhileAClassScreenShows) {
+    bool rescued = false;
+    QTimer::singleShot(0, dlg_.get(), [&] {
+        dlg_->ShowTerminalStatus(2);
+        QTimer::singleShot(50, dlg_.get(), [&] { dlg_->EndDialog(RESULT_CANCEL); });
+    });
+    // Should the close be lost, the test still ends, and says so.
+    QTimer::singleShot(3000, dlg_.get(), [&] {
+        rescued = true;
+        dlg_->ShowTerminalStatus(1);
+        dlg_->EndDialog(RESULT_OK);
+    });
+    EXPECT_EQ(dlg_->exec(), RESULT_CANCEL);
+    EXPECT_FALSE(rescued);
+}
+
 struct CurtainCase {
     const char* name;
     int appStatus;
