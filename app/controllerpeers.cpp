@@ -9,6 +9,7 @@
 #include "service/fenwixstudentserver.h"
 #include "ui/mymsgtipctrl.h"
 #include "ui/mytimerbuttonctrl.h"
+#include "ui/offlinedlg.h"
 #include "ui/previewdlg.h"
 #include "ui/screendlg.h"
 #include "ui/tooldlg.h"
@@ -186,13 +187,21 @@ void ControllerPeers::showDeviceMuted(int device, bool muted) {
 }
 
 bool ControllerPeers::hasOfflineNotice() {
-    return false;
+    return m_dlg.m_pOfflineDlg != nullptr;
 }
 
 bool ControllerPeers::isOfflineNoticeVisible() {
-    return false;
+    return m_dlg.m_pOfflineDlg != nullptr && m_dlg.m_pOfflineDlg->isVisible();
 }
 
-void ControllerPeers::setOfflineNoticeVisible(bool) {
-    missing("offline notice window");
+void ControllerPeers::setOfflineNoticeVisible(bool visible) {
+    if (m_dlg.m_pOfflineDlg == nullptr) {
+        return;
+    }
+    if (visible) {
+        m_dlg.m_pOfflineDlg->show();
+        m_dlg.m_pOfflineDlg->raise();  // on top, where it was placed, at its size
+    } else {
+        m_dlg.m_pOfflineDlg->hide();
+    }
 }

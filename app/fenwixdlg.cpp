@@ -193,7 +193,7 @@ void CFenwixDlg::StartUp() {
     m_pHeartbeat = std::make_unique<CHeartbeat>();
     m_pHeartbeat->start();
     CreateAuxWindows();
-    // The offline notice window is created here.
+    CreateOfflineNotice();
     ShowTerminalStatus(0);
     StartConference();
     FenwixStudentServer::setSink(this);
@@ -210,6 +210,7 @@ void CFenwixDlg::StartUp() {
     }
     showMaximized();
     PlaceAuxWindows();
+    PlaceOfflineNotice();
     LayoutControls();
     CSplashWnd::HideSplash();
     CComConfig::getInstance()->setAppStatus(1);
@@ -248,7 +249,7 @@ void CFenwixDlg::Uninit() {
     config->setAppStatus(0);
     config->setScreenFixed(false);
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    // The offline notice window is deleted here.
+    DestroyOfflineNotice();
     m_pZorbel.reset();  // its destructor stops the polling thread
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     SendLastStatusReport();

@@ -37,6 +37,7 @@ class QtTerminalUi;
 class TerminalUi;
 class CHeartbeat;
 class CZorbel;
+class COfflineDlg;
 class ClassFlowPeers;
 struct UpdateHandOver;
 
@@ -100,6 +101,7 @@ public:
     CVideoDlg* videoWindow() const { return m_pVideoDlg; }
     CPreviewDlg* previewWindow() const { return m_pPreviewDlg; }
     CMyMsgTipCtrl* messageBar() const { return m_msgTip; }
+    COfflineDlg* offlineNotice() const { return m_pOfflineDlg; }
     CMyButtonCtrl* deviceCheckButton() const { return m_btnDeviceCheck; }
     CMyTimerButtonCtrl* enterClassButton() const { return m_btnEnterClass; }
 
@@ -219,6 +221,9 @@ private:
     void OnNetworkState(bool reachable);
     void ShowNetIcon(const char* path);
     void OnHideOfflineTimer();
+    void CreateOfflineNotice();
+    void PlaceOfflineNotice();
+    void DestroyOfflineNotice();
     void CheckLivePreview();
     bool HandleKey(QKeyEvent* key);
     void SendNotice(unsigned code, std::intptr_t lParam);
@@ -233,6 +238,7 @@ private:
     CScreenDlg* m_pScreenDlg = nullptr;        // owned
     std::unique_ptr<CHeartbeat> m_pHeartbeat;  // owned: started at start-up, ended at shutdown
     std::unique_ptr<CZorbel> m_pZorbel;        // owned: started after the first registration
+    COfflineDlg* m_pOfflineDlg = nullptr;      // owned: shown while the network is lost in class
     CMyMsgTipCtrl* m_msgTip = nullptr;
     bool m_bEntering = false;
     CMyButtonCtrl* m_btnDeviceCheck = nullptr;

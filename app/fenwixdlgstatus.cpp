@@ -9,6 +9,7 @@
 #include "service/commonutil.h"
 #include "service/mainwindowevents.h"
 #include "ui/mystaticctrl.h"
+#include "ui/offlinedlg.h"
 
 namespace {
 
@@ -17,6 +18,7 @@ const char* const kImageOffline = "./images/main/offline.png";
 const char* const kImageNetNormal = "./images/main/net_normal.png";
 const char* const kImageNetError = "./images/main/net_error.png";
 const char* const kNetworkFailed = "网络连接失败，请检查网络是否连接";
+const char* const kOfflineText = "当前网络异常，请检查网络是否连接";
 
 // A loss is shown at this many unreachable reports counted since the last change shown.
 constexpr int kDisconnectsShown = 3;
@@ -140,6 +142,24 @@ void CFenwixDlg::ShowNetIcon(const char* path) {
     if (m_picNet != nullptr) {
         m_picNet->SetImage(QString::fromUtf8(path));
     }
+}
+
+void CFenwixDlg::CreateOfflineNotice() {
+    m_pOfflineDlg = new COfflineDlg(this);
+    m_pOfflineDlg->SetText(QString::fromUtf8(kOfflineText));
+    m_pOfflineDlg->hide();
+}
+
+void CFenwixDlg::PlaceOfflineNotice() {
+    if (m_pOfflineDlg != nullptr) {
+        m_pOfflineDlg->move((width() - m_pOfflineDlg->width()) / 2,
+                            static_cast<int>(0.75 * height()));
+    }
+}
+
+void CFenwixDlg::DestroyOfflineNotice() {
+    delete m_pOfflineDlg;
+    m_pOfflineDlg = nullptr;
 }
 
 void CFenwixDlg::OnHideOfflineTimer() {

@@ -12,6 +12,7 @@
 #include "support_spin.h"
 #include "ui/mymsgtipctrl.h"
 #include "ui/mytimerbuttonctrl.h"
+#include "ui/offlinedlg.h"
 #include "ui/previewdlg.h"
 #include "ui/screendlg.h"
 #include "ui/tooldlg.h"
@@ -43,6 +44,9 @@ public:
     void setScreenImage(const std::string& path) override { m_real.setScreenImage(path); }
     void startToolBarClock() override { m_real.startToolBarClock(); }
     void showDeviceMuted(int device, bool muted) override { m_real.showDeviceMuted(device, muted); }
+    bool hasOfflineNotice() override { return m_real.hasOfflineNotice(); }
+    bool isOfflineNoticeVisible() override { return m_real.isOfflineNoticeVisible(); }
+    void setOfflineNoticeVisible(bool visible) override { m_real.setOfflineNoticeVisible(visible); }
 
 private:
     ControllerPeers m_real;
@@ -139,6 +143,22 @@ TEST_F(ClassEntryControls, TheStatusDisplayMovesBetweenTheRealWindows) {
     EXPECT_FALSE(screen->isVisible());
     EXPECT_FALSE(dlg_->previewWindow()->isVisible());
     EXPECT_FALSE(dlg_->toolBar()->isVisible());
+}
+
+TEST_F(ClassEntryControls, ANetworkLossInClassShowsTheOfflineNoticeForItsTimer) {
+    auto* offline = dlg_->offlineNotice();
+    ASSERT_NE(offline, nullptr);
+    EXPECT_EQ(offline->text(), QString::fromUtf8("当前网络异常，请检查网络是否连接"));
+    EXPECT_FALSE(offline->isVisible());
+    config()->setAppStatus(3);
+    for (int r : {1, 0, 0, 0}) {
+        notice(NOTICE_NETWORK_STATE, r);
+    }
+    EXPECT_TRUE(offline->isVisible());
+    EXPECT_TRUE(dlg_->isTimerActive(TIMER_HIDE_OFFLINE));
+    EXPECT_FALSE(log_.contains("m_pOfflineDlg is NULL"));
+    dlg_->OnTimer(TIMER_HIDE_OFFLINE);
+    EXPECT_FALSE(offline->isVisible());
 }
 
 }  // namespace
