@@ -1,0 +1,339 @@
+// One class, end to end: the real terminal under the test's X display against fenwix-sim (the
+// business API, the push channel and the conference portal). The sim pushes the commands and plays
+// the teacher; the terminal's log and the reports the sim recorded show what the terminal did.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/simprocess.h"
+#include "support_terminalprocess.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using e2e::TerminalProcess;
+using e2e::TerminalSandbox;
+using fenwixtest::SimProcess;
+
+bool haveDisplay() {
+    return std::getenv("DISPLAY") != nullptr;
+}
+
+std::string logOf(const TerminalSandbox& sandbox, pid_t pid) {
+    char pidText[16];
+    std::snprintf(pidText, sizeof pidText, "_%06u_", static_cast<unsigned>(pid));
+    for (const auto& file : sandbox.logFiles()) {
+        if (file.filename().string().find(pidText) != std::string::npos) {
+            return e2e::readFile(file);
+        }
+    }
+    return "";
+}
+
+// Occurrences of a text in a log.
+int countIn(const std::string& log, const std::string& text) {
+    int n = 0;
+    for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+bool mainWindowShown(pid_t pid) {
+    return e2e::run("xdotool search --all --onlyvisible --pid " + std::to_string(pid) +
+                    " --name '^芬维学生端$' >/dev/null 2>&1")
+               .first == 0;
+}
+
+void screenshot(const std::string& name) {
+    const char* artifacts = std::getenv("FENWIX_ARTIFACTS");
+    if (artifacts == nullptr || !haveDisplay()) {
+        return;
+    }
+    e2e::run("import -window root '" + std::string(artifacts) + "/" + name + "' 2>/dev/null");
+}
+
+Json::Value object(std::initializer_list<std::pair<const char*, Json::Value>> members) {
+    Json::Value v(Json::objectValue);
+    for (const auto& [key, value] : members) {
+        v[key] = value;
+    }
+    return v;
+}
+
+// A terminal that the sim has registered and whose push channel is polling, in a sandbox whose
+// desktop.ini points at the sim.
+class ClassFlow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!haveDisplay()) {
+            GTEST_SKIP() << "needs an X display";
+        }
+        ASSERT_TRUE(
+            e2e::waitUntil([] { return e2e::run("xdpyinfo >/dev/null 2>&1").first == 0; }, 15s));
+        sim_ = std::make_unique<SimProcess>();
+        sandbox_ = std::make_unique<TerminalSandbox>();
+        std::ofstream ini(sandbox_->root() / "ini" / "desktop.ini");
+        ini << "[CONFIG]\napibaseurl=" << sim_->baseUrl() << "\npushbaseurl=" << sim_->baseUrl()
+            << "\n";
+        ini.close();
+        setenv("FENWIX_VIRTUAL_CAMERA", "1", 1);
+    }
+
+    void TearDown() override {
+        unsetenv("VIDYO_CLIENT_PORTAL_TIMEOUT_MS");
+        if (terminal_ != nullptr && terminal_->running()) {
+            terminal_->signal(SIGTERM);
+            terminal_->waitExit(40s);
+        }
+        if (HasFailure() && terminal_ != nullptr) {
+            std::cerr << "---- terminal log ----\n"
+                      << log() << "---- sim log ----\n"
+                      << sim_->log();
+        }
+    }
+
+    // Starts the terminal and waits until it registered and its push channel asks for data.
+    void startRegistered() {
+        terminal_ = std::make_unique<TerminalProcess>(*sandbox_);
+        ASSERT_TRUE(
+            e2e::waitUntil([&] { return !devices().empty() || !terminal_->running(); }, 30s))
+            << "no registration reached the sim";
+        ASSERT_TRUE(terminal_->running());
+        deviceKey_ = devices()[0]["deviceKey"].asString();
+        ASSERT_FALSE(deviceKey_.empty());
+        ASSERT_GE(sim_->waitForRequests("/api/getData", 1, 20000).size(), 1u)
+            << "the push channel never asked for data";
+    }
+
+    Json::Value devices() const { return sim_->admin("GET", "/admin/devices")["devices"]; }
+    Json::Value device() const { return sim_->device(deviceKey_); }
+
+    void push(const std::string& type, const Json::Value& data = Json::Value()) const {
+        Json::Value body = object({{"deviceKey", deviceKey_}, {"type", type}});
+        if (!data.isNull()) {
+            body["data"] = data;
+        }
+        sim_->admin("POST", "/admin/push", body);
+    }
+
+    void pushLogIn() const {
+        push("vLogin", object({{"roomId", "R-1001"},
+                               {"username", "classroom01"},
+                               {"password", "secret"},
+                               {"roomKey", kRoom},
+                               {"displayName", "一号教室"}}));
+    }
+
+    void portal(const std::string& what, const Json::Value& body) const {
+        sim_->admin("POST", "/admin/portal/" + what, body);
+    }
+
+    std::string log() const { return logOf(*sandbox_, terminal_->pid()); }
+
+    bool waitLogged(const std::string& text, std::chrono::milliseconds bound, int times = 1) {
+        return e2e::waitUntil([&] { return countIn(log(), text) >= times; }, bound);
+    }
+
+    // The application status events the terminal reported, in order: (appStatus, videoStatus).
+    std::vector<std::pair<int, std::string>> statusEvents() const {
+        std::vector<std::pair<int, std::string>> out;
+        const Json::Value record = device();
+        for (const auto& event : record["events"]) {
+            for (const auto& entry : event["str"]) {
+                if (entry["type"].asInt() == 5) {
+                    out.emplace_back(entry["appStatus"].asInt(), entry["videoStatus"].asString());
+                }
+            }
+        }
+        return out;
+    }
+
+    bool reported(int appStatus, const std::string& videoStatus = "") const {
+        for (const auto& [status, video] : statusEvents()) {
+            if (status == appStatus && (videoStatus.empty() || video == videoStatus)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The teacher lowers the curtain until the terminal shows the video: the first command may
+    // come before the screen is fixed on the teacher, as in a real class.
+    bool lowerCurtainUntilVideo() {
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            portal("curtain", object({{"roomKey", kRoom}, {"status", 1}}));
+            if (waitLogged("固屏成功，等待下次固屏", 3s)) {
+                return true;
+            }
+            portal("curtain", object({{"roomKey", kRoom}, {"status", 0}}));
+            waitLogged("当前状态 : status = 2", 2s, 2 + attempt);
+        }
+        return false;
+    }
+
+    static constexpr const char* kRoom = "room-7";
+    std::unique_ptr<SimProcess> sim_;
+    std::unique_ptr<TerminalSandbox> sandbox_;
+    std::unique_ptr<TerminalProcess> terminal_;
+    std::string deviceKey_;
+};
+
+TEST_F(ClassFlow, PushedLogInJoinsAsAUserShowsTheTeacherAndLeavesOnLogOut) {
+    ASSERT_NO_FATAL_FAILURE(startRegistered());
+    ASSERT_TRUE(e2e::waitUntil([&] { return mainWindowShown(terminal_->pid()); }, 10s));
+    screenshot("class-idle.png");
+
+    pushLogIn();
+    ASSERT_TRUE(waitLogged("用户模式登录成功", 40s));
+    EXPECT_EQ(countIn(log(), "游客模式"), 0) << "a user log-in needs no guest attempt";
+    ASSERT_TRUE(waitLogged("当前状态 : status = 2", 5s));  // curtain up: the waiting picture
+    EXPECT_TRUE(e2e::waitUntil([&] { return reported(3, "fixScreened"); }, 10s));
+    EXPECT_TRUE(reported(1));
+    EXPECT_FALSE(mainWindowShown(terminal_->pid()));
+    std::this_thread::sleep_for(1s);
+    screenshot("class-waiting.png");
+
+    ASSERT_TRUE(lowerCurtainUntilVideo());
+    EXPECT_TRUE(e2e::waitUntil([&] { return reported(3, "fixed"); }, 10s));
+    // The conference is heard only while the video shows.
+    EXPECT_TRUE(e2e::waitUntil(
+        [&] { return device()["lastReport"]["speakerIsOpen"].asString() == "1"; }, 10s))
+        << device()["lastReport"];
+    std::this_thread::sleep_for(1s);
+    screenshot("class-video.png");
+
+    const int waitingBefore = countIn(log(), "当前状态 : status = 2");
+    portal("curtain", object({{"roomKey", kRoom}, {"status", 0}}));
+    EXPECT_TRUE(waitLogged("当前状态 : status = 2", 10s, waitingBefore + 1));
+
+    push("vLogout");
+    ASSERT_TRUE(waitLogged("OnAnalyzeLogoutSuccess", 20s));
+    EXPECT_TRUE(waitLogged("当前状态 : status = 1", 5s));
+    EXPECT_TRUE(e2e::waitUntil([&] { return mainWindowShown(terminal_->pid()); }, 10s));
+    const auto events = statusEvents();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back().first, 1);
+}
+
+TEST_F(ClassFlow, EnterButtonAsksForThePlannedRoomAndJoins) {
+    portal("planroom", object({{"roomKey", kRoom},
+                               {"username", "classroom02"},
+                               {"password", "secret"},
+                               {"displayName", "二号教室"},
+                               {"roomId", "R-1002"}}));
+    ASSERT_NO_FATAL_FAILURE(startRegistered());
+    ASSERT_TRUE(e2e::waitUntil([&] { return mainWindowShown(terminal_->pid()); }, 10s));
+    auto [status, window] = e2e::run("xdotool search --onlyvisible --pid " +
+                                     std::to_string(terminal_->pid()) + " --name '^芬维学生端$'");
+    ASSERT_EQ(status, 0);
+    window = window.substr(0, window.find('\n'));
+    EXPECT_EQ(
+        e2e::run("xdotool windowfocus --sync " + window + " key --clearmodifiers alt+e").first, 0);
+    ASSERT_TRUE(waitLogged("first clicked enter plan room", 10s));
+    ASSERT_TRUE(waitLogged("用户模式登录成功", 40s));
+    EXPECT_TRUE(e2e::waitUntil([&] { return reported(3); }, 10s));
+    // Idle, entering, in class, in this order.
+    const auto events = statusEvents();
+    std::vector<int> order;
+    for (const auto& [appStatus, video] : events) {
+        if (order.empty() || order.back() != appStatus) {
+            order.push_back(appStatus);
+        }
+    }
+    const std::vector<int> expected{1, 2, 3};
+    EXPECT_TRUE(std::search(order.begin(), order.end(), expected.begin(), expected.end()) !=
+                order.end());
+
+    // Ended during the class, it shuts down as from the idle screen.
+    terminal_->signal(SIGTERM);
+    EXPECT_EQ(terminal_->waitExit(20s), 0);
+    EXPECT_EQ(countIn(log(), "CFenwixDlg::~CFenwixDlg()"), 1);
+}
+
+TEST_F(ClassFlow, RefusedUserLogInFallsBackToAGuestThatJoins) {
+    ASSERT_NO_FATAL_FAILURE(startRegistered());
+    portal("faults", object({{"login", "refuse"}}));
+    pushLogIn();
+    ASSERT_TRUE(waitLogged("用户模式登录失败，游客模式开始登录", 40s));
+    EXPECT_TRUE(waitLogged("用户模式登录成功", 40s));
+    EXPECT_TRUE(e2e::waitUntil([&] { return reported(3); }, 10s));
+}
+
+TEST_F(ClassFlow, FailingGuestGivesUpAndTheTerminalStaysIdle) {
+    ASSERT_NO_FATAL_FAILURE(startRegistered());
+    portal("faults", object({{"login", "refuse"}, {"link", "fail"}}));
+    pushLogIn();
+    ASSERT_TRUE(waitLogged("用户模式登录失败，游客模式开始登录", 40s));
+    ASSERT_TRUE(e2e::waitUntil(
+        [&] {
+            const std::string l = log();
+            return countIn(l, "游客模式登录失败") + countIn(l, "游客模式入会失败") > 0;
+        },
+        40s));
+    std::this_thread::sleep_for(500ms);
+    screenshot("class-guest-failed.png");  // the message bar reads the give-up text
+    EXPECT_EQ(countIn(log(), "用户模式登录成功"), 0);
+    EXPECT_TRUE(mainWindowShown(terminal_->pid()));
+    EXPECT_FALSE(reported(3));
+}
+
+TEST_F(ClassFlow, ALogInThatNeverAnswersIsReplacedByAGuestAfterSixtyOneAndAHalfSeconds) {
+    // The conference library would give up on the portal itself after ten seconds.
+    setenv("VIDYO_CLIENT_PORTAL_TIMEOUT_MS", "120000", 1);
+    ASSERT_NO_FATAL_FAILURE(startRegistered());
+    portal("faults", object({{"login", "hang"}}));
+    pushLogIn();
+    ASSERT_TRUE(waitLogged("开始登录", 20s));
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(waitLogged("用户模式登录超时", 75s));
+    const auto took = std::chrono::steady_clock::now() - started;
+    EXPECT_GE(took, 60s);
+    EXPECT_LE(took, 63s);
+    EXPECT_TRUE(waitLogged("用户模式登录超时，游客模式开始登录", 5s));
+    // The library carries out one portal call at a time: released, the held log-in makes way
+    // for the guest's room link.
+    portal("faults", object({{"login", Json::Value()}}));
+    EXPECT_TRUE(waitLogged("用户模式登录成功", 30s));
+}
+
+TEST_F(ClassFlow, TwoFailedScreenFixesLeaveTheClass) {
+    ASSERT_NO_FATAL_FAILURE(startRegistered());
+    portal("faults", object({{"pin", "fail"}}));
+    pushLogIn();
+    ASSERT_TRUE(waitLogged("用户模式登录成功", 40s));
+    portal("curtain", object({{"roomKey", kRoom}, {"status", 1}}));
+    ASSERT_TRUE(waitLogged("固屏失败，重新固屏", 15s));
+    ASSERT_TRUE(waitLogged("2次固屏失败 退出登录", 15s));
+    EXPECT_TRUE(waitLogged("OnAnalyzeLogoutSuccess", 20s));
+    EXPECT_TRUE(e2e::waitUntil([&] { return mainWindowShown(terminal_->pid()); }, 10s));
+}
+
+TEST_F(ClassFlow, BackendGoingAwayInClassShowsTheOfflineNoticeAndTheClassGoesOn) {
+    ASSERT_NO_FATAL_FAILURE(startRegistered());
+    pushLogIn();
+    ASSERT_TRUE(waitLogged("用户模式登录成功", 40s));
+    ASSERT_TRUE(waitLogged("网络已连接", 10s));
+    sim_->down(15000);
+    ASSERT_TRUE(waitLogged("网络已断开，视频界面", 20s));
+    EXPECT_EQ(countIn(log(), "m_pOfflineDlg is NULL"), 0);
+    std::this_thread::sleep_for(500ms);
+    screenshot("class-offline.png");
+    // Gone again after its three seconds; the class was never left.
+    EXPECT_TRUE(waitLogged("网络已连接", 30s, 2));
+    EXPECT_EQ(countIn(log(), "OnAnalyzeLogoutSuccess"), 0);
+    EXPECT_TRUE(terminal_->running());
+}
+
+}  // namespace
