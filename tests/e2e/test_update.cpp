@@ -227,19 +227,13 @@ protected:
 
     std::vector<std::string> environment() const {
         std::vector<std::string> env;
-        std::string libraries;
         for (const std::string& e : sandbox_.environment()) {
-            if (e.rfind("LD_LIBRARY_PATH=", 0) == 0) {
-                libraries = e.substr(16);
-            } else if (e.rfind("FENWIX_INSTALL_", 0) != 0 && e.rfind("TMPDIR=", 0) != 0) {
+            // The installed terminal must find its libraries in its own folder.
+            if (e.rfind("LD_LIBRARY_PATH=", 0) != 0 && e.rfind("FENWIX_INSTALL_", 0) != 0 &&
+                e.rfind("TMPDIR=", 0) != 0) {
                 env.push_back(e);
             }
         }
-        // The stand-in libraries of the outside SDKs come from the build tree, whether or not
-        // the install tree carries them.
-        const fs::path sdk = fs::path(FENWIX_APP_DIR).parent_path() / "sdk";
-        env.push_back("LD_LIBRARY_PATH=" + sdk.string() + (libraries.empty() ? "" : ":") +
-                      libraries);
         // The installer the update runs installs here; the download and the updater copy go
         // to a temporary folder of this test.
         env.push_back("FENWIX_INSTALL_DIR=" + install_.string());
