@@ -146,6 +146,17 @@ std::string readFile(const fs::path& path) {
     return out.str();
 }
 
+void TerminalSandbox::useBackend(const std::string& baseUrl) const {
+    std::ofstream(root_ / "ini" / "desktop.ini")
+        << "[CONFIG]\napibaseurl=" << baseUrl << "\npushbaseurl=" << baseUrl << "\n";
+}
+
+bool displayAnswers() {
+    static const bool answers = waitUntil([] { return run("xdpyinfo >/dev/null 2>&1").first == 0; },
+                                          std::chrono::seconds(15));
+    return answers;
+}
+
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
     while (!condition()) {

@@ -23,6 +23,9 @@ public:
     const std::filesystem::path& root() const { return root_; }
     const std::filesystem::path& workDir() const { return work_; }
     std::vector<std::string> environment() const;
+    // Writes ini/desktop.ini so that the terminal talks to the backend at `baseUrl` for both
+    // the business API and the push channel.
+    void useBackend(const std::string& baseUrl) const;
     // Log files the terminal wrote under ./log/ so far.
     std::vector<std::filesystem::path> logFiles() const;
 
@@ -52,5 +55,8 @@ std::string readFile(const std::filesystem::path& path);
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound);
 // Runs a command line through the shell; its exit status and standard output.
 std::pair<int, std::string> run(const std::string& command);
+// Whether the X display answers; a display server started just before the tests may need a
+// moment before it accepts clients. Waits up to 15 s the first time.
+bool displayAnswers();
 
 }  // namespace e2e

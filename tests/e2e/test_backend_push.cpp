@@ -26,29 +26,16 @@ using e2e::TerminalProcess;
 using e2e::TerminalSandbox;
 using fenwixtest::SimProcess;
 
-std::string formValue(const Json::Value& request, const std::string& name) {
-    for (const Json::Value& pair : request["form"]) {
-        if (pair["name"].asString() == name) {
-            return pair["value"].asString();
-        }
-    }
-    return "<missing>";
-}
-
 class BackendPush : public ::testing::Test {
 protected:
     void SetUp() override {
         if (std::getenv("DISPLAY") == nullptr) {
             GTEST_SKIP() << "needs an X display";
         }
-        ASSERT_TRUE(
-            e2e::waitUntil([] { return e2e::run("xdpyinfo >/dev/null 2>&1").first == 0; }, 15s));
+        ASSERT_TRUE(e2e::displayAnswers());
         sim_ = std::make_unique<SimProcess>(std::vector<std::string>{"--strict"});
         sandbox_ = std::make_unique<TerminalSandbox>();
-        std::ofstream ini(sandbox_->root() / "ini" / "desktop.ini");
-        ini << "[CONFIG]\napibaseurl=" << sim_->baseUrl() << "\npushbaseurl=" << sim_->baseUrl()
-            << "\n";
-        ini.close();
+        sandbox_->useBackend(sim_->baseUrl());
         setenv("FENWIX_VIRTUAL_CAMERA", "1", 1);
     }
 
@@ -95,7 +82,7 @@ protected:
     // A dynamic-information report with exactly this event text arrived.
     bool eventReported(const std::string& text) const {
         for (const Json::Value& r : sim_->requests("/api/business/app/reportConferenceInfo")) {
-            if (formValue(r, "str") == text) {
+            if (fenwixtest::simFormValue(r, "str") == text) {
                 return true;
             }
         }
@@ -105,7 +92,8 @@ protected:
     // The latest unified report says `name` = `value`.
     bool unifiedReportSays(const std::string& name, const std::string& value) const {
         const Json::Value reports = sim_->requests("/api/business/app/reportMsg");
-        return !reports.empty() && formValue(reports[reports.size() - 1], name) == value;
+        return !reports.empty() &&
+               fenwixtest::simFormValue(reports[reports.size() - 1], name) == value;
     }
 
     std::string log() const {

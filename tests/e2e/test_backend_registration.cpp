@@ -26,15 +26,6 @@ using e2e::TerminalProcess;
 using e2e::TerminalSandbox;
 using fenwixtest::SimProcess;
 
-std::string formValue(const Json::Value& request, const std::string& name) {
-    for (const Json::Value& pair : request["form"]) {
-        if (pair["name"].asString() == name) {
-            return pair["value"].asString();
-        }
-    }
-    return "<missing>";
-}
-
 long long msBetween(Clock::time_point a, Clock::time_point b) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(b - a).count();
 }
@@ -45,14 +36,10 @@ protected:
         if (std::getenv("DISPLAY") == nullptr) {
             GTEST_SKIP() << "needs an X display";
         }
-        ASSERT_TRUE(
-            e2e::waitUntil([] { return e2e::run("xdpyinfo >/dev/null 2>&1").first == 0; }, 15s));
+        ASSERT_TRUE(e2e::displayAnswers());
         sim_ = std::make_unique<SimProcess>(std::vector<std::string>{"--strict"});
         sandbox_ = std::make_unique<TerminalSandbox>();
-        std::ofstream ini(sandbox_->root() / "ini" / "desktop.ini");
-        ini << "[CONFIG]\napibaseurl=" << sim_->baseUrl() << "\npushbaseurl=" << sim_->baseUrl()
-            << "\n";
-        ini.close();
+        sandbox_->useBackend(sim_->baseUrl());
         setenv("FENWIX_VIRTUAL_CAMERA", "1", 1);
     }
 
@@ -124,14 +111,15 @@ TEST_F(BackendRegistration, RegistersOnTheFirstReachablePingAndKeepsTheBackendIn
     ASSERT_FALSE(pings.empty());
     EXPECT_LT(pings[0]["seq"].asInt64(), registrations[0]["seq"].asInt64())
         << "the heartbeat finds the backend first";
-    const std::string deviceKey = formValue(registrations[0], "devicekey");
+    const std::string deviceKey = fenwixtest::simFormValue(registrations[0], "devicekey");
     EXPECT_EQ(deviceKey.rfind("DSK_", 0), 0u);
-    EXPECT_EQ(formValue(registrations[0], "isfirst"), "true");
+    EXPECT_EQ(fenwixtest::simFormValue(registrations[0], "isfirst"), "true");
 
     // The reply's application id is taken and the update check follows the first registration.
     const Json::Value checks = sim_->waitForRequests("/api/business/app/updateVersion", 1, 15000);
     ASSERT_EQ(checks.size(), 1u) << "no update check after registration";
-    EXPECT_EQ(formValue(checks[0], "uniqueno"), formValue(registrations[0], "uniqueno"));
+    EXPECT_EQ(fenwixtest::simFormValue(checks[0], "uniqueno"),
+              fenwixtest::simFormValue(registrations[0], "uniqueno"));
     const std::string applicationId = sim_->device(deviceKey)["applicationId"].asString();
     ASSERT_FALSE(applicationId.empty());
     EXPECT_TRUE(e2e::waitUntil(
@@ -153,8 +141,8 @@ TEST_F(BackendRegistration, RegistersOnTheFirstReachablePingAndKeepsTheBackendIn
         EXPECT_LE(gap, 4200) << i;
     }
     const Json::Value report = sim_->requests("/api/business/app/reportMsg")[0];
-    EXPECT_EQ(formValue(report, "deviceKey"), deviceKey);
-    EXPECT_EQ(formValue(report, "appStatus"), "1");
+    EXPECT_EQ(fenwixtest::simFormValue(report, "deviceKey"), deviceKey);
+    EXPECT_EQ(fenwixtest::simFormValue(report, "appStatus"), "1");
     EXPECT_EQ(sim_->requests("/api/business/app/register").size(), 1u)
         << "registered once while the backend stays reachable";
 
@@ -162,10 +150,10 @@ TEST_F(BackendRegistration, RegistersOnTheFirstReachablePingAndKeepsTheBackendIn
     stopTerminal();
     const Json::Value exits = sim_->requests("/api/business/app/destroy");
     ASSERT_EQ(exits.size(), 1u);
-    EXPECT_EQ(formValue(exits[0], "deviceKey"), deviceKey);
+    EXPECT_EQ(fenwixtest::simFormValue(exits[0], "deviceKey"), deviceKey);
     const Json::Value events = sim_->requests("/api/business/app/reportConferenceInfo");
     ASSERT_FALSE(events.empty());
-    EXPECT_EQ(formValue(events[events.size() - 1], "str"),
+    EXPECT_EQ(fenwixtest::simFormValue(events[events.size() - 1], "str"),
               "[{\"appStatus\":0,\"from\":0,\"type\":5,\"videoStatus\":\"fixScreened\"}]\n");
     EXPECT_EQ(sim_->deviations().size(), 0u) << fenwixtest::simJsonText(sim_->deviations());
 }
@@ -189,9 +177,9 @@ TEST_F(BackendRegistration, IdentityIssuedByTheBackendIsKeptForTheNextStart) {
     startTerminal();
     const Json::Value again = sim_->waitForRequests("/api/business/app/register", 1, 30000);
     ASSERT_EQ(again.size(), 1u);
-    EXPECT_EQ(formValue(again[0], "uniqueno"), "E2E-SRV-1");
-    EXPECT_EQ(formValue(again[0], "devicekey"), "DSK_E2E-SRV-1");
-    EXPECT_EQ(formValue(again[0], "isfirst"), "false");
+    EXPECT_EQ(fenwixtest::simFormValue(again[0], "uniqueno"), "E2E-SRV-1");
+    EXPECT_EQ(fenwixtest::simFormValue(again[0], "devicekey"), "DSK_E2E-SRV-1");
+    EXPECT_EQ(fenwixtest::simFormValue(again[0], "isfirst"), "false");
     EXPECT_EQ(sim_->deviations().size(), 0u) << fenwixtest::simJsonText(sim_->deviations());
 }
 

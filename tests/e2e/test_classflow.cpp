@@ -80,14 +80,10 @@ protected:
         if (!haveDisplay()) {
             GTEST_SKIP() << "needs an X display";
         }
-        ASSERT_TRUE(
-            e2e::waitUntil([] { return e2e::run("xdpyinfo >/dev/null 2>&1").first == 0; }, 15s));
+        ASSERT_TRUE(e2e::displayAnswers());
         sim_ = std::make_unique<SimProcess>();
         sandbox_ = std::make_unique<TerminalSandbox>();
-        std::ofstream ini(sandbox_->root() / "ini" / "desktop.ini");
-        ini << "[CONFIG]\napibaseurl=" << sim_->baseUrl() << "\npushbaseurl=" << sim_->baseUrl()
-            << "\n";
-        ini.close();
+        sandbox_->useBackend(sim_->baseUrl());
         setenv("FENWIX_VIRTUAL_CAMERA", "1", 1);
     }
 

@@ -175,8 +175,7 @@ class SelfUpdate : public ::testing::Test {
 protected:
     void SetUp() override {
         if (std::getenv("DISPLAY") != nullptr) {
-            ASSERT_TRUE(e2e::waitUntil(
-                [] { return e2e::run("xdpyinfo >/dev/null 2>&1").first == 0; }, 15s));
+            ASSERT_TRUE(e2e::displayAnswers());
         }
         if (!fs::exists(kInstaller)) {
             GTEST_SKIP() << "no installer at " << kInstaller << ": build the target installer";
@@ -269,8 +268,7 @@ TEST_F(SelfUpdate, OfferedInstallerReplacesTheRunningTerminal) {
     offer["payload"]["isupdate"] = true;
     offer["payload"]["installUrl"] = sim_.baseUrl() + installerPath;
     sim_.setBusiness(offer);
-    std::ofstream(sandbox_.root() / "ini" / "desktop.ini")
-        << "[CONFIG]\napibaseurl=" << sim_.baseUrl() << "\npushbaseurl=" << sim_.baseUrl() << "\n";
+    sandbox_.useBackend(sim_.baseUrl());
 
     StartedProgram terminal(oldTerminal, install_, environment());
     ASSERT_GT(terminal.pid(), 0);

@@ -36,15 +36,6 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
     return true;
 }
 
-std::string formValue(const Json::Value& request, const std::string& name) {
-    for (const Json::Value& pair : request["form"]) {
-        if (pair["name"].asString() == name) {
-            return pair["value"].asString();
-        }
-    }
-    return "<missing>";
-}
-
 class PushCommandChannel : public ::testing::Test {
 protected:
     PushCommandChannel() : sim_({"--strict", "--hold-ms", "500"}), backend_(sim_.baseUrl()) {
@@ -106,13 +97,15 @@ TEST_F(PushCommandChannel, VolumeCommandSetsTheMicrophoneAndIsReportedBack) {
     EXPECT_EQ(server_.micVolumesSet(), (std::vector<int>{70}));
     const Json::Value reports = sim_.waitForRequests("/api/business/app/reportConferenceInfo", 1);
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(formValue(reports[0], "deviceKey"), deviceKey());
-    EXPECT_EQ(formValue(reports[0], "str"), "[{\"from\":1,\"size\":\"70\",\"type\":3}]\n");
+    EXPECT_EQ(fenwixtest::simFormValue(reports[0], "deviceKey"), deviceKey());
+    EXPECT_EQ(fenwixtest::simFormValue(reports[0], "str"),
+              "[{\"from\":1,\"size\":\"70\",\"type\":3}]\n");
 
     // The unified reports of the channel carry the new volume from then on.
     ASSERT_TRUE(waitUntil([this] {
         const Json::Value unified = sim_.requests("/api/business/app/reportMsg");
-        return !unified.empty() && formValue(unified[unified.size() - 1], "micVolumn") == "70";
+        return !unified.empty() &&
+               fenwixtest::simFormValue(unified[unified.size() - 1], "micVolumn") == "70";
     }));
 }
 
@@ -145,12 +138,13 @@ TEST_F(PushCommandChannel, LoginCommandQueuesTheUserAndReportsTheStatus) {
                                             NOTICE_ENTERING_CLASS}));
     const Json::Value reports = sim_.waitForRequests("/api/business/app/reportConferenceInfo", 1);
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(formValue(reports[0], "str"),
+    EXPECT_EQ(fenwixtest::simFormValue(reports[0], "str"),
               "[{\"appStatus\":1,\"from\":0,\"type\":5,\"videoStatus\":\"fixScreened\"}]\n");
     // The unified report names the room from then on.
     ASSERT_TRUE(waitUntil([this] {
         const Json::Value unified = sim_.requests("/api/business/app/reportMsg");
-        return !unified.empty() && formValue(unified[unified.size() - 1], "roomId") == "R-3";
+        return !unified.empty() &&
+               fenwixtest::simFormValue(unified[unified.size() - 1], "roomId") == "R-3";
     }));
 }
 

@@ -45,6 +45,16 @@ inline Json::Value simParseJson(const std::string& text) {
     return out;
 }
 
+// The value of one field of a recorded request's form, "<missing>" when it has none.
+inline std::string simFormValue(const Json::Value& request, const std::string& name) {
+    for (const Json::Value& pair : request["form"]) {
+        if (pair["name"].asString() == name) {
+            return pair["value"].asString();
+        }
+    }
+    return "<missing>";
+}
+
 inline std::string simBase64Decode(const std::string& text) {
     static const std::string alphabet =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
