@@ -318,14 +318,25 @@ void PortalState::hang(int maxMs) {
                       [&] { return generation_ != generation; });
 }
 
+namespace {
+// The optional "open" switch of an account or room setting: whether unknown names are accepted.
+bool readOpenSwitch(const Json::Value& spec, bool& flag, std::string& error) {
+    if (!spec.isMember("open")) {
+        return true;
+    }
+    if (!spec["open"].isBool()) {
+        error = "open must be a boolean";
+        return false;
+    }
+    flag = spec["open"].asBool();
+    return true;
+}
+}  // namespace
+
 bool PortalState::setAccount(const Json::Value& spec, std::string& error) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (spec.isMember("open")) {
-        if (!spec["open"].isBool()) {
-            error = "open must be a boolean";
-            return false;
-        }
-        openAccounts_ = spec["open"].asBool();
+    if (!readOpenSwitch(spec, openAccounts_, error)) {
+        return false;
     }
     const std::string user = text(spec, "user");
     if (user.empty()) {
@@ -342,12 +353,8 @@ bool PortalState::setAccount(const Json::Value& spec, std::string& error) {
 
 bool PortalState::setRoom(const Json::Value& spec, std::string& error) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (spec.isMember("open")) {
-        if (!spec["open"].isBool()) {
-            error = "open must be a boolean";
-            return false;
-        }
-        openRooms_ = spec["open"].asBool();
+    if (!readOpenSwitch(spec, openRooms_, error)) {
+        return false;
     }
     const std::string key = text(spec, "roomKey");
     if (key.empty()) {
