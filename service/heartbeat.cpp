@@ -89,13 +89,7 @@ void CHeartbeat::close() {
 
         const std::shared_ptr<Shared> shared = m_shared;
         const auto ended = [shared] { return shared->ended.load(); };
-        const std::shared_ptr<MainWindowChannel> channel = mainWindow();
-        if (channel && channel->isUiThread() && !channel->isClosed()) {
-            channel->waitPumping(ended, kCloseWait);
-        } else {
-            std::unique_lock<std::mutex> lock(shared->mutex);
-            shared->wake.wait_for(lock, kCloseWait, ended);
-        }
+        waitForWorker(ended, shared->mutex, shared->wake, kCloseWait);
         if (ended()) {
             m_thread.join();
         } else {

@@ -36,3 +36,13 @@ bool postToMainWindow(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam)
     auto channel = mainWindow();
     return channel ? channel->post(msg, wParam, lParam) : false;
 }
+
+bool waitForWorker(const std::function<bool()>& done, std::mutex& lock,
+                   std::condition_variable& wake, std::chrono::milliseconds bound) {
+    const std::shared_ptr<MainWindowChannel> channel = mainWindow();
+    if (channel && channel->isUiThread() && !channel->isClosed()) {
+        return channel->waitPumping(done, bound);
+    }
+    std::unique_lock<std::mutex> guard(lock);
+    return wake.wait_for(guard, bound, done);
+}

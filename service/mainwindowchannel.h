@@ -3,9 +3,11 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 // The main window's handler of one event; the result goes back to a synchronous sender.
 using MainWindowHandler = std::function<std::intptr_t(unsigned, std::uintptr_t, std::intptr_t)>;
@@ -43,3 +45,9 @@ std::shared_ptr<MainWindowChannel> mainWindow();
 // Shorthands for background threads: 0 / false when no main window is published or it is gone.
 std::intptr_t sendToMainWindow(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
 bool postToMainWindow(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam);
+
+// Waits until done() holds or `bound` has passed: on the UI thread of a live main window while
+// serving its queued events (so a worker blocked in a send can finish), elsewhere on `wake`,
+// which the worker notifies under `lock` when done() turns true. Returns the last done().
+bool waitForWorker(const std::function<bool()>& done, std::mutex& lock,
+                   std::condition_variable& wake, std::chrono::milliseconds bound);

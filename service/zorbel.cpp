@@ -148,15 +148,9 @@ void CZorbel::close() {
 
         const std::shared_ptr<Shared> shared = m_shared;
         const auto ended = [shared] { return shared->ended.load(); };
-        const std::shared_ptr<MainWindowChannel> channel = mainWindow();
-        const bool pumping = channel && channel->isUiThread() && !channel->isClosed();
         for (int wakeUp = 0; wakeUp < kCloseWakeUps && !ended(); ++wakeUp) {
-            if (pumping) {
-                channel->waitPumping(ended, std::chrono::milliseconds(kCloseWakeMs));
-            } else {
-                std::unique_lock<std::mutex> lock(shared->mutex);
-                shared->wake.wait_for(lock, std::chrono::milliseconds(kCloseWakeMs), ended);
-            }
+            waitForWorker(ended, shared->mutex, shared->wake,
+                          std::chrono::milliseconds(kCloseWakeMs));
         }
         if (ended()) {
             m_thread.join();
