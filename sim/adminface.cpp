@@ -1,22 +1,11 @@
 #include "sim/adminface.h"
 
+#include "sim/adminreply.h"
 #include "sim/jsonutil.h"
 
 namespace fenwixsim {
 
 namespace {
-SimReply ok(Json::Value value = Json::Value(Json::objectValue)) {
-    value["ok"] = true;
-    return jsonReply(writeJson(value));
-}
-
-SimReply fail(const std::string& error, int status = 400) {
-    Json::Value v;
-    v["ok"] = false;
-    v["error"] = error;
-    return jsonReply(writeJson(v), status);
-}
-
 bool bodyJson(const SimRequest& request, Json::Value& out) {
     return parseJson(stripOneTrailingNul(request.body), out) && out.isObject();
 }

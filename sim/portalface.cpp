@@ -1,5 +1,6 @@
 #include "sim/portalface.h"
 
+#include "sim/adminreply.h"
 #include "sim/businessface.h"
 #include "sim/jsonutil.h"
 
@@ -9,18 +10,6 @@
 namespace fenwixsim {
 
 namespace {
-SimReply ok(Json::Value value = Json::Value(Json::objectValue)) {
-    value["ok"] = true;
-    return jsonReply(writeJson(value));
-}
-
-SimReply fail(const std::string& error, int status = 400) {
-    Json::Value v;
-    v["ok"] = false;
-    v["error"] = error;
-    return jsonReply(writeJson(v), status);
-}
-
 bool bodyObject(const SimRequest& request, Json::Value& out) {
     if (stripOneTrailingNul(request.body).empty()) {
         out = Json::Value(Json::objectValue);
