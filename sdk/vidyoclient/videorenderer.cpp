@@ -61,6 +61,11 @@ bool windowExists(std::uintptr_t window) {
     return exists && xErrors.load() == before;
 }
 
+GstPadProbeReturn countFrame(GstPad* /*pad*/, GstPadProbeInfo* /*info*/, gpointer frames) {
+    static_cast<std::atomic<std::uint64_t>*>(frames)->fetch_add(1);
+    return GST_PAD_PROBE_OK;
+}
+
 std::string pipelineText(int width, int height) {
     // A fixed picture size keeps the cost low; the window sink scales it to the window.
     const int w = width > 0 ? std::min(width, 1280) : 640;
@@ -108,6 +113,9 @@ bool VideoRenderer::start(std::uintptr_t window, int width, int height,
     GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
     GstElement* text = gst_bin_get_by_name(GST_BIN(pipeline), "caption");
     gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink), static_cast<guintptr>(window));
+    GstPad* drawn = gst_element_get_static_pad(sink, "sink");
+    gst_pad_add_probe(drawn, GST_PAD_PROBE_TYPE_BUFFER, countFrame, &frames_, nullptr);
+    gst_object_unref(drawn);
     gst_object_unref(sink);
     g_object_set(text, "text", caption.c_str(), nullptr);
     if (gst_element_set_state(pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
