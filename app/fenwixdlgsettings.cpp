@@ -15,9 +15,12 @@ void CFenwixDlg::OnSettingsClicked() {
     {
         CVidyoSetDlg dialog(this);
         dialog.SetServer(&m_studentServer);
+        // The terminal ending (a signal, the tray) must not wait for someone to close it: the
+        // main window's modal run cannot end while this one runs inside it.
+        connect(this, &QDialog::finished, &dialog, &QDialog::reject);
         dialog.DoModal();
     }
-    if (!config->getIsPull()) {
+    if (m_bClosingByUs || !config->getIsPull()) {
         return;
     }
     // The push restarts with the devices chosen, so their states are learnt afresh.
