@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "conference/conferencestatusbean.h"
 #include "conference/vidyoserver.h"
 #include "service/commonutil.h"
 #include "service/fenwixstudentserver.h"
@@ -88,6 +89,26 @@ protected:
     void start(const VideoWindow& window = VideoWindow{}) {
         ASSERT_TRUE(server.initVidyo(window));
         started_ = true;
+    }
+
+    // Logs in and joins room1 through the sim's portal.
+    void joinClass() {
+        auto user = std::make_unique<UserBean>();
+        user->username = "student1";
+        user->password = "pw";
+        user->displayName = "一号教室";
+        user->gDisplayName = "一号教室访客";
+        user->roomKey = "room1";
+        user->portal = sim.baseUrl();
+        server.pushUser(std::move(user));
+        ASSERT_TRUE(eventually([&] {
+            for (const auto& e : recorder.events()) {
+                if (e.msg == WM_CONF_JOINED) {
+                    return true;
+                }
+            }
+            return false;
+        })) << "never joined";
     }
 
     // The window as the controller opens it, without its modal loop.
@@ -231,22 +252,7 @@ TEST_F(SettingsWindow, StatisticsPageShowsTheFixedTeachersRowAndFollowsTheClass)
     video.resize(640, 360);
     video.show();
     start(VideoWindow{static_cast<std::uintptr_t>(video.winId()), 640, 360});
-    auto user = std::make_unique<UserBean>();
-    user->username = "student1";
-    user->password = "pw";
-    user->displayName = "一号教室";
-    user->gDisplayName = "一号教室访客";
-    user->roomKey = "room1";
-    user->portal = sim.baseUrl();
-    server.pushUser(std::move(user));
-    ASSERT_TRUE(eventually([&] {
-        for (const auto& e : recorder.events()) {
-            if (e.msg == WM_CONF_JOINED) {
-                return true;
-            }
-        }
-        return false;
-    }));
+    ASSERT_NO_FATAL_FAILURE(joinClass());
     const std::string teacher = "teacher.room1@fenwix-sim";
     server.pinParticipant(teacher, true);
     server.setChatSenderUri(teacher);
@@ -294,6 +300,35 @@ TEST_F(SettingsWindow, StatisticsPageShowsTheFixedTeachersRowAndFollowsTheClass)
     QApplication::processEvents();
     keepScreenshot(*dialog, "settings-about.png");
     QDir::setCurrent(previous);
+}
+
+TEST_F(SettingsWindow, AParticipantNameThatIsNotUtf8IsShownAsFarAsItReads) {
+    start();
+    ASSERT_NO_FATAL_FAILURE(joinClass());
+    const std::string broken = "\xe5\xbc\xff\xfe老师";  // a cut character, then stray bytes
+    Json::Value participant;
+    participant["roomKey"] = "room1";
+    participant["name"] = broken;
+    participant["uri"] = "odd@room1";
+    sim.admin("POST", "/admin/portal/participants", participant);
+    server.setChatSenderUri("odd@room1");
+    ASSERT_TRUE(eventually([&] {
+        ConferenceStatusBean record;
+        server.getConferenceStatistics(record);
+        for (const auto& bean : record.rateList) {
+            if (bean.uri == "odd@room1") {
+                return bean.name == broken;  // the bytes reach the terminal as sent
+            }
+        }
+        return false;
+    }));
+    auto dialog = open();
+    CTabInfoDlg* page = dialog->statisticsPage();
+    page->OnTimer();
+    ASSERT_EQ(page->participantList()->topLevelItemCount(), 1);
+    const QString shown = page->participantList()->topLevelItem(0)->text(0);
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("老师"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar::ReplacementCharacter)) << shown.toStdString();
 }
 
 TEST_F(SettingsWindow, StatisticsPageWithoutTheFixedParticipantLeavesTheListEmpty) {
