@@ -1,0 +1,165 @@
+#include "sdk/kelvramedia/livecapture.h"
+
+#include "sdk/common/nativewindow.h"
+#include "sdk/kelvramedia/devicecatalog.h"
+#include "sdk/kelvramedia/mediaengine.h"
+#include "sdk/kelvramedia/medialog.h"
+
+namespace kelvramedia {
+
+using KelvraMediaSdk::CaptureDeviceInfo;
+
+LiveCapture::LiveCapture()
+    : engine_(std::make_unique<MediaEngine>(
+          [this](int event, int value, const std::string& detail) {
+              events_.post(event, value, detail);
+          })) {}
+
+LiveCapture::~LiveCapture() {
+    shutdown();
+}
+
+void LiveCapture::shutdown() {
+    // The engine first: its threads post events until it is gone.
+    std::lock_guard<std::mutex> lock(mutex_);
+    engine_.reset();
+    events_.stop();
+}
+
+void LiveCapture::release() {
+    logLine("capture object released");
+    delete this;
+}
+
+void LiveCapture::unusedSlot(int slot) {
+    logLine("unused operation (slot " + std::to_string(slot) + ") called; nothing done");
+}
+
+void LiveCapture::setMicrophone(const CaptureDeviceInfo* device) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (device == nullptr) {
+        logLine("setMicrophone: no record; the microphone stays as it was");
+        return;
+    }
+    settings_.microphone = *device;
+    logLine("microphone: " + fieldText(device->deviceName) + " (" +
+            fieldText(device->deviceId) + ")");
+}
+
+void LiveCapture::setCamera(const CaptureDeviceInfo* device) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (device == nullptr) {
+        logLine("setCamera: no record; the camera stays as it was");
+        return;
+    }
+    settings_.camera = *device;
+    logLine("camera: " + fieldText(device->deviceName) + " (" + fieldText(device->deviceId) +
+            ")");
+}
+
+namespace {
+void setFormat(VideoFormat& target, const char* what, int width, int height, int fps) {
+    const auto format = checkedFormat(width, height, fps);
+    if (!format) {
+        logLine(std::string(what) + ": refused " + std::to_string(width) + "x" +
+                std::to_string(height) + "@" + std::to_string(fps) + "; keeps " +
+                std::to_string(target.width) + "x" + std::to_string(target.height) + "@" +
+                std::to_string(target.fps));
+        return;
+    }
+    target = *format;
+    logLine(std::string(what) + ": " + std::to_string(target.width) + "x" +
+            std::to_string(target.height) + "@" + std::to_string(target.fps));
+}
+}  // namespace
+
+void LiveCapture::setPushVideoFormat(int width, int height, int fps) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    setFormat(settings_.push, "push format", width, height, fps);
+}
+
+void LiveCapture::setCaptureFormat(int width, int height, int fps) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    setFormat(settings_.capture, "capture format", width, height, fps);
+}
+
+void LiveCapture::setVideoBitrate(int bitsPerSecond) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // The encoder takes whole kbit/s; below 16 kbit/s no picture survives.
+    if (bitsPerSecond < 16000 || bitsPerSecond > 100000000) {
+        logLine("bitrate: refused " + std::to_string(bitsPerSecond) + "; keeps " +
+                std::to_string(settings_.bitrate));
+        return;
+    }
+    settings_.bitrate = bitsPerSecond;
+    logLine("bitrate: " + std::to_string(bitsPerSecond));
+}
+
+std::uint8_t LiveCapture::setPreviewWindow(KelvraMediaSdk::WindowHandle window, int x, int y,
+                                           int width, int height) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (width <= 0 || height <= 0) {
+        logLine("preview window " + std::to_string(window) + ": empty area " +
+                std::to_string(width) + "x" + std::to_string(height) + " refused");
+        return 0;
+    }
+    const bool usable = sdkcommon::nativeWindowExists(window, [](const std::string& why) {
+        logLine("preview window refused: " + why);
+    });
+    if (!usable) {
+        return 0;
+    }
+    settings_.preview = {window, x, y, width, height};
+    logLine("preview window " + std::to_string(window) + " at " + std::to_string(x) + "," +
+            std::to_string(y) + " " + std::to_string(width) + "x" + std::to_string(height));
+    return 1;
+}
+
+void LiveCapture::startPreview() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!engine_->startPreview(settings_)) {
+        logLine("startPreview: the preview already runs");
+    }
+}
+
+void LiveCapture::stopPreview() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    engine_->stopPreview();
+}
+
+int LiveCapture::startPush() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return engine_->startPush(settings_);
+}
+
+void LiveCapture::stopPush() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    engine_->stopPush();
+}
+
+void LiveCapture::setCallback(KelvraMediaSdk::ICaptureCallback* callback, void* context) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    events_.setCallback(callback, context);
+    logLine(callback != nullptr ? "callback set" : "callback cleared");
+}
+
+void LiveCapture::setPushUrl(const char* url) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    settings_.url = url != nullptr ? url : "";
+    logLine("push address: " + settings_.url);
+}
+
+void LiveCapture::enablePushOutput() {
+    logLine("output: push to the RTMP address");
+}
+
+void LiveCapture::setLocalRecord(const char* fileName, int enabled) {
+    const std::string name = fileName != nullptr ? fileName : "";
+    if (enabled != 0) {
+        logLine("local recording into " + name + " is not offered; nothing is recorded");
+    } else {
+        logLine("local recording off (" + name + ")");
+    }
+}
+
+}  // namespace kelvramedia
