@@ -284,14 +284,16 @@ public:
         gst_object_unref(pipeline_);
     }
 
-    std::vector<double> delays() {
+    std::vector<double> delays() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return delays_;
     }
+    int decoded() const { return decoded_; }
 
 private:
     void onSample(GstAppSink* sink) {
         GstSample* sample = gst_app_sink_pull_sample(sink);
+        ++decoded_;
         const std::uint32_t now = kelvramedia::clockStampNow();
         GstVideoInfo info;
         GstVideoFrame frame;
@@ -311,8 +313,9 @@ private:
     }
 
     GstElement* pipeline_ = nullptr;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::vector<double> delays_;
+    std::atomic<int> decoded_{0};
 };
 
 double percentile(std::vector<double> values, double p) {
@@ -323,9 +326,11 @@ double percentile(std::vector<double> values, double p) {
     return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
 }
 
-void printDelays(const char* who, const std::vector<double>& d) {
-    std::printf("  %-12s p50 %4.0f ms  p95 %4.0f ms  max %4.0f ms  (%zu pictures)\n", who,
-                percentile(d, 0.5), percentile(d, 0.95), percentile(d, 1.0), d.size());
+void printDelays(const char* who, const DelayReader& reader) {
+    const auto d = reader.delays();
+    std::printf("  %-12s p50 %4.0f ms  p95 %4.0f ms  max %4.0f ms  (%zu stamped of %d decoded)\n",
+                who, percentile(d, 0.5), percentile(d, 0.95), percentile(d, 1.0), d.size(),
+                reader.decoded());
 }
 
 // Feeds an ffmpeg publisher raw pictures at the frame rate, each stamped when it is written.
@@ -384,8 +389,9 @@ int main(int argc, char** argv) {
     Child gst = spawn(gstArgs, false);
     const double gstCpu = cpuPerStreamSecond(gst.pid, rtmp, "gstlaunch", seconds);
     end(gst);
-    Child ffmpeg = spawn(
-        ffmpegPublisher("testsrc=size=1280x720:rate=30", false, source, rtmp.url("ffmpeg")), false);
+    Child ffmpeg =
+        spawn(ffmpegPublisher("smptebars=size=1280x720:rate=30", false, source, rtmp.url("ffmpeg")),
+              false);
     const double ffmpegCpu = cpuPerStreamSecond(ffmpeg.pid, rtmp, "ffmpeg", seconds);
     end(ffmpeg);
     const double best = std::min(gstCpu > 0 ? gstCpu : 1e9, ffmpegCpu > 0 ? ffmpegCpu : 1e9);
@@ -398,7 +404,7 @@ int main(int argc, char** argv) {
         push.start(rtmp.url("ourdelay"));
         DelayReader reader(rtmp.url("ourdelay"));
         std::this_thread::sleep_for(readFor);
-        printDelays("ours", reader.delays());
+        printDelays("ours", reader);
         std::printf("  ours p95 %.0f ms (target <= 1000 ms)\n", percentile(reader.delays(), 0.95));
         push.stop();
     }
@@ -408,7 +414,7 @@ int main(int argc, char** argv) {
         rtmp.waitForBytes("ffdelay", 20000, 20s);
         DelayReader reader(rtmp.url("ffdelay"));
         std::this_thread::sleep_for(readFor);
-        printDelays("ffmpeg", reader.delays());
+        printDelays("ffmpeg", reader);
         feeder.join();
         end(publisher);
     }

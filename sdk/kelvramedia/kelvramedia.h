@@ -123,7 +123,8 @@ public:
     virtual void reserved11() = 0;
     virtual void reserved12() = 0;
     virtual void reserved13() = 0;
-    // slot 14: opens the camera and draws it into the preview window (1001, then 1007 or 2011).
+    // slot 14: opens the camera and draws it into the preview window (1001, then 1007 or 2011);
+    // without a usable window the camera opens all the same and nothing is drawn.
     virtual void startPreview() = 0;
     // slot 15: stops drawing (1002); the camera stays open while a push runs.
     virtual void stopPreview() = 0;
@@ -180,7 +181,8 @@ KELVRAMEDIA_API int GetCameraDeviceCount();
 KELVRAMEDIA_API int GetCameraDevice(int index, CaptureDeviceInfo* info);
 KELVRAMEDIA_API int GetMicrophoneCount();
 KELVRAMEDIA_API int GetMicrophone(int index, CaptureDeviceInfo* info);
-// Ends every capture object still alive and the library's threads.
+// Ends the library's set-up. Release the capture objects first: one still alive keeps running
+// until its release.
 KELVRAMEDIA_API void UnInitMediaSdk();
 
 }  // namespace KelvraMediaSdk

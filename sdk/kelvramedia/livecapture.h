@@ -6,8 +6,10 @@
 #include "sdk/kelvramedia/kelvramedia.h"
 #include "sdk/kelvramedia/mediasettings.h"
 
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace kelvramedia {
 
@@ -65,6 +67,8 @@ public:
 
 private:
     static void unusedSlot(int slot);
+    // Where the engine and the device watch send their events: the callback thread.
+    std::function<void(int, int, const std::string&)> eventSink();
 
     std::mutex mutex_;  // serialises the operations
     MediaSettings settings_;

@@ -308,7 +308,7 @@ bool build(State* s, const MediaSettings& settings, const PipelinePlan& plan) {
     }
     s->pipeline = pipeline;
     s->built = plan;
-    if (plan.preview) {
+    if (plan.preview && settings.preview.window != 0) {
         GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), kPreviewSinkName);
         const PreviewArea& area = settings.preview;
         gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink), area.window);
@@ -415,8 +415,7 @@ bool MediaEngine::startPreview(const MediaSettings& settings) {
             return false;
         }
         if (settings.preview.window == 0) {
-            logLine("startPreview: no preview window set; nothing is drawn");
-            return true;
+            logLine("startPreview: no usable preview window; the camera runs without drawing");
         }
         s->preview = true;
         s->settings = settings;

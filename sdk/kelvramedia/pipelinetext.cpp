@@ -51,6 +51,10 @@ std::string microphoneSource(const MediaSettings& s, bool silent) {
 }
 
 std::string previewBranch(const MediaSettings& s) {
+    if (s.preview.window == 0) {
+        // No window to draw into: the camera still runs, so its opening is told.
+        return "t. ! queue leaky=downstream max-size-buffers=2 ! fakesink sync=false";
+    }
     return std::string(
                "t. ! queue leaky=downstream max-size-buffers=2 ! videoscale ! "
                "video/x-raw,width=") +
