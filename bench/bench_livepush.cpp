@@ -13,9 +13,6 @@
 #include "support/rtmpserver.h"
 #include "support/tempfolder.h"
 
-#include <gst/app/gstappsink.h>
-#include <gst/gst.h>
-#include <gst/video/video.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -223,65 +220,87 @@ std::vector<std::string> loggedPipeline(const std::string& logFile) {
     return words;
 }
 
-std::vector<std::string> ffmpegPublisher(const std::string& videoInput, bool fromPipe,
+// ffmpeg publishing raw pictures from `input` (a file looped at the frame rate, or its
+// standard input) with the microphone.
+std::vector<std::string> ffmpegPublisher(const std::string& input, bool fromPipe,
                                          const std::string& microphone, const std::string& url) {
-    std::vector<std::string> argv = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin"};
-    if (fromPipe) {
-        argv = {"ffmpeg",     "-hide_banner",
-                "-loglevel",  "error",
-                "-f",         "rawvideo",
-                "-pix_fmt",   "yuv420p",
-                "-s",         std::to_string(kWidth) + "x" + std::to_string(kHeight),
-                "-framerate", std::to_string(kFps),
-                "-i",         "pipe:0"};
-    } else {
-        argv.insert(argv.end(), {"-re", "-f", "lavfi", "-i", videoInput});
+    std::vector<std::string> argv = {"ffmpeg", "-hide_banner", "-loglevel", "error"};
+    if (!fromPipe) {
+        argv.insert(argv.end(), {"-nostdin", "-re", "-stream_loop", "-1"});
     }
-    argv.insert(argv.end(), {"-f",       "pulse",
-                             "-i",       microphone,
-                             "-c:v",     "libx264",
-                             "-preset",  "ultrafast",
-                             "-tune",    "zerolatency",
-                             "-b:v",     std::to_string(kBitrate / 1000) + "k",
-                             "-g",       std::to_string(2 * kFps),
-                             "-pix_fmt", "yuv420p",
-                             "-c:a",     "aac",
-                             "-b:a",     "64k",
-                             "-ar",      "44100",
-                             "-ac",      "2",
-                             "-f",       "flv",
+    argv.insert(argv.end(), {"-f",         "rawvideo",
+                             "-pix_fmt",   "yuv420p",
+                             "-s",         std::to_string(kWidth) + "x" + std::to_string(kHeight),
+                             "-framerate", std::to_string(kFps),
+                             "-i",         fromPipe ? "pipe:0" : input,
+                             "-f",         "pulse",
+                             "-i",         microphone,
+                             "-c:v",       "libx264",
+                             "-preset",    "ultrafast",
+                             "-tune",      "zerolatency",
+                             "-b:v",       std::to_string(kBitrate / 1000) + "k",
+                             "-g",         std::to_string(2 * kFps),
+                             "-pix_fmt",   "yuv420p",
+                             "-c:a",       "aac",
+                             "-b:a",       "64k",
+                             "-ar",        "44100",
+                             "-ac",        "2",
+                             "-f",         "flv",
                              url});
     return argv;
 }
 
-// Reads a stream from the receiver, decodes it and collects how old each stamped picture is.
+// Two seconds of the virtual camera's picture (the same test source) as raw I420 pictures, so
+// that ffmpeg encodes what the others encode.
+std::string testPictures(const TempFolder& folder) {
+    const std::string file = folder.file("pictures.yuv");
+    Child maker = spawn({"gst-launch-1.0", "-q", "videotestsrc",
+                         "num-buffers=" + std::to_string(2 * kFps), "pattern=smpte", "!",
+                         "video/x-raw,format=I420,width=" + std::to_string(kWidth) + ",height=" +
+                             std::to_string(kHeight) + ",framerate=" + std::to_string(kFps) + "/1",
+                         "!", "filesink", "location=" + file},
+                        false);
+    ::waitpid(maker.pid, nullptr, 0);
+    return file;
+}
+
+// Reads a stream from the receiver with an ffmpeg decoder and collects how old each stamped
+// picture is when it comes out of the decoder. Only the stamp's strip is handed over.
 class DelayReader {
 public:
     explicit DelayReader(const std::string& url) {
-        const std::string text =
-            "rtmp2src location=\"" + url +
-            "\" ! flvdemux name=d d.video ! queue ! h264parse ! avdec_h264 max-threads=1 ! "
-            "video/x-raw,format=I420 ! appsink name=out sync=false emit-signals=false "
-            "d.audio ! queue ! fakesink sync=false";
-        GError* error = nullptr;
-        pipeline_ = gst_parse_launch(text.c_str(), &error);
-        if (error != nullptr) {
-            std::fprintf(stderr, "reader: %s\n", error->message);
-            g_clear_error(&error);
+        int fds[2];
+        if (::pipe(fds) != 0) {
+            return;
         }
-        GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline_), "out");
-        GstAppSinkCallbacks callbacks{};
-        callbacks.new_sample = [](GstAppSink* s, gpointer data) -> GstFlowReturn {
-            static_cast<DelayReader*>(data)->onSample(s);
-            return GST_FLOW_OK;
-        };
-        gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
-        gst_object_unref(sink);
-        gst_element_set_state(pipeline_, GST_STATE_PLAYING);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(fds[1], STDOUT_FILENO);
+            ::close(fds[0]);
+            ::close(fds[1]);
+            const std::string crop = "crop=" + std::to_string(kelvramedia::kClockStampWidth) + ":" +
+                                     std::to_string(kelvramedia::kClockStampHeight) + ":0:0";
+            ::execlp("ffmpeg", "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin",
+                     "-fflags", "nobuffer", "-flags", "low_delay", "-threads", "1", "-i",
+                     url.c_str(), "-map", "0:v", "-vf", crop.c_str(), "-pix_fmt", "gray", "-f",
+                     "rawvideo", "pipe:1", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        fd_ = fds[0];
+        thread_ = std::thread([this] { read(); });
     }
     ~DelayReader() {
-        gst_element_set_state(pipeline_, GST_STATE_NULL);
-        gst_object_unref(pipeline_);
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
     }
 
     std::vector<double> delays() const {
@@ -291,28 +310,34 @@ public:
     int decoded() const { return decoded_; }
 
 private:
-    void onSample(GstAppSink* sink) {
-        GstSample* sample = gst_app_sink_pull_sample(sink);
-        ++decoded_;
-        const std::uint32_t now = kelvramedia::clockStampNow();
-        GstVideoInfo info;
-        GstVideoFrame frame;
-        if (gst_video_info_from_caps(&info, gst_sample_get_caps(sample)) &&
-            gst_video_frame_map(&frame, &info, gst_sample_get_buffer(sample), GST_MAP_READ)) {
-            const auto stamp = kelvramedia::readClockStamp(
-                static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0)),
-                GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0));
-            gst_video_frame_unmap(&frame);
+    void read() {
+        const std::size_t size = static_cast<std::size_t>(kelvramedia::kClockStampWidth) *
+                                 kelvramedia::kClockStampHeight;
+        std::vector<std::uint8_t> strip(size);
+        while (true) {
+            std::size_t got = 0;
+            while (got < size) {
+                const ssize_t n = ::read(fd_, strip.data() + got, size - got);
+                if (n <= 0) {
+                    return;
+                }
+                got += static_cast<std::size_t>(n);
+            }
+            const std::uint32_t now = kelvramedia::clockStampNow();
+            ++decoded_;
+            const auto stamp =
+                kelvramedia::readClockStamp(strip.data(), kelvramedia::kClockStampWidth);
             const auto delay = stamp ? static_cast<std::int32_t>(now - *stamp) : -1;
             if (stamp && delay >= 0 && delay < 60000) {
                 std::lock_guard<std::mutex> lock(mutex_);
                 delays_.push_back(delay);
             }
         }
-        gst_sample_unref(sample);
     }
 
-    GstElement* pipeline_ = nullptr;
+    pid_t pid_ = -1;
+    int fd_ = -1;
+    std::thread thread_;
     mutable std::mutex mutex_;
     std::vector<double> delays_;
     std::atomic<int> decoded_{0};
@@ -361,7 +386,6 @@ int main(int argc, char** argv) {
     const int seconds = quick ? 5 : 20;
     ::signal(SIGPIPE, SIG_IGN);
     ::setenv("FENWIX_VIRTUAL_CAMERA", "1", 1);
-    gst_init(nullptr, nullptr);
     fenwixtest::PulseDaemon pulse;
     const std::string microphone = "Bench Microphone";
     const std::string source = pulse.addSource(microphone);
@@ -390,8 +414,7 @@ int main(int argc, char** argv) {
     const double gstCpu = cpuPerStreamSecond(gst.pid, rtmp, "gstlaunch", seconds);
     end(gst);
     Child ffmpeg =
-        spawn(ffmpegPublisher("smptebars=size=1280x720:rate=30", false, source, rtmp.url("ffmpeg")),
-              false);
+        spawn(ffmpegPublisher(testPictures(logs), false, source, rtmp.url("ffmpeg")), false);
     const double ffmpegCpu = cpuPerStreamSecond(ffmpeg.pid, rtmp, "ffmpeg", seconds);
     end(ffmpeg);
     const double best = std::min(gstCpu > 0 ? gstCpu : 1e9, ffmpegCpu > 0 ? ffmpegCpu : 1e9);
@@ -411,7 +434,9 @@ int main(int argc, char** argv) {
     {
         Child publisher = spawn(ffmpegPublisher("", true, source, rtmp.url("ffdelay")), true);
         std::thread feeder(feedStampedPictures, publisher.input, readFor + 6s);
-        rtmp.waitForBytes("ffdelay", 20000, 20s);
+        if (!rtmp.waitForBytes("ffdelay", 20000, 20s)) {
+            std::fprintf(stderr, "ffmpeg publisher: the receiver got no stream\n");
+        }
         DelayReader reader(rtmp.url("ffdelay"));
         std::this_thread::sleep_for(readFor);
         printDelays("ffmpeg", reader);
