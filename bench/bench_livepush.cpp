@@ -9,6 +9,7 @@
 #include "sdk/kelvramedia/clockstamp.h"
 #include "sdk/kelvramedia/kelvramedia.h"
 #include "support/capturerecorder.h"
+#include "support/captureslot.h"
 #include "support/pulsedaemon.h"
 #include "support/rtmpserver.h"
 #include "support/tempfolder.h"
@@ -29,6 +30,7 @@
 #include <vector>
 
 using namespace std::chrono_literals;
+using fenwixtest::slot;
 using KelvraMediaSdk::CaptureDeviceInfo;
 using KelvraMediaSdk::ILiveCapture;
 
@@ -38,13 +40,6 @@ constexpr int kWidth = 1280;
 constexpr int kHeight = 720;
 constexpr int kFps = 30;
 constexpr int kBitrate = 768000;
-
-template <typename R, typename... A>
-R slot(ILiveCapture* capture, int index, A... args) {
-    using Fn = R (*)(ILiveCapture*, A...);
-    void** table = *reinterpret_cast<void***>(capture);
-    return reinterpret_cast<Fn>(table[index])(capture, args...);
-}
 
 // CPU seconds (user + system) a process used so far.
 double cpuSeconds(pid_t pid) {

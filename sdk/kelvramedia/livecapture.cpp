@@ -37,28 +37,31 @@ void LiveCapture::unusedSlot(int slot) {
     logLine("unused operation (slot " + std::to_string(slot) + ") called; nothing done");
 }
 
+namespace {
+// Keeps a copy of the caller's record; false (and the old choice kept) without one.
+bool choose(std::optional<CaptureDeviceInfo>& target, const CaptureDeviceInfo* device,
+            const char* what) {
+    if (device == nullptr) {
+        logLine(std::string(what) + ": no record; the choice stays as it was");
+        return false;
+    }
+    target = *device;
+    logLine(std::string(what) + ": " + fieldText(device->deviceName) + " (" +
+            fieldText(device->deviceId) + ")");
+    return true;
+}
+}  // namespace
+
 void LiveCapture::setMicrophone(const CaptureDeviceInfo* device) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (device == nullptr) {
-        logLine("setMicrophone: no record; the microphone stays as it was");
-        return;
-    }
-    settings_.microphone = *device;
-    if (watch_) {
+    if (choose(settings_.microphone, device, "microphone") && watch_) {
         watch_->setMicrophone(fieldText(device->deviceId));
     }
-    logLine("microphone: " + fieldText(device->deviceName) + " (" + fieldText(device->deviceId) +
-            ")");
 }
 
 void LiveCapture::setCamera(const CaptureDeviceInfo* device) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (device == nullptr) {
-        logLine("setCamera: no record; the camera stays as it was");
-        return;
-    }
-    settings_.camera = *device;
-    logLine("camera: " + fieldText(device->deviceName) + " (" + fieldText(device->deviceId) + ")");
+    choose(settings_.camera, device, "camera");
 }
 
 namespace {

@@ -11,7 +11,8 @@
 // the module from the system's module folder and runs in the foreground as a child of the test,
 // so nothing outside the temp folder is touched and only this server is ever stopped. Each
 // connection of a publisher makes a new recording (the name carries the time it started), so a
-// restart leaves the earlier recording complete beside the new one. Failures to start throw
+// restart leaves the earlier recording complete beside the new one (connections within the same
+// second go on in one file). Failures to start throw
 // std::runtime_error with the server's error log.
 #pragma once
 
@@ -222,6 +223,9 @@ private:
              << "      record all;\n"
              << "      record_path " << recordFolder() << ";\n"
              << "      record_unique on;\n"
+             // Two connections within one second share a name: the later one is appended
+             // instead of overwriting the earlier one.
+             << "      record_append on;\n"
              << "    }\n"
              << "  }\n"
              << "}\n";

@@ -2,6 +2,7 @@
 // xvfb-run), alone and beside a push.
 #include "sdk/kelvramedia/kelvramedia.h"
 #include "support/capturerecorder.h"
+#include "support/captureslot.h"
 #include "support/rtmpserver.h"
 
 #include <gtest/gtest.h>
@@ -18,17 +19,11 @@
 
 using namespace std::chrono_literals;
 using fenwixtest::CaptureRecorder;
+using fenwixtest::slot;
 using KelvraMediaSdk::CaptureDeviceInfo;
 using KelvraMediaSdk::ILiveCapture;
 
 namespace {
-
-template <typename R, typename... A>
-R slot(ILiveCapture* capture, int index, A... args) {
-    using Fn = R (*)(ILiveCapture*, A...);
-    void** table = *reinterpret_cast<void***>(capture);
-    return reinterpret_cast<Fn>(table[index])(capture, args...);
-}
 
 // A black top-level window of its own on the display.
 class TestWindow {
