@@ -20,7 +20,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
-#include <sstream>
 #include <thread>
 
 #include "app/classflowpeers.h"
@@ -29,6 +28,7 @@
 #include "app/qtmainwindowchannel.h"
 #include "app/qtterminalui.h"
 #include "app/quickclickcounter.h"
+#include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
 #include "platform/singleinstance.h"
@@ -36,7 +36,6 @@
 #include "service/commonutil.h"
 #include "service/heartbeat.h"
 #include "service/mainwindowevents.h"
-#include "service/replyfields.h"
 #include "service/zorbel.h"
 #include "ui/mystaticctrl.h"
 #include "ui/splashwnd.h"
@@ -729,7 +728,7 @@ void CFenwixDlg::OnConferenceEvent(unsigned msg, std::intptr_t lParam) {
 // backend client gets its own parsed copy.
 void CFenwixDlg::OnPushMessage(const std::string* text) {
     Json::Value message;
-    if (text == nullptr || !replyfields::parseJson(*text, message)) {
+    if (text == nullptr || !jsontext::parseJson(*text, message)) {
         LOGW("push message is not JSON; ignored");
         return;
     }
@@ -740,7 +739,7 @@ void CFenwixDlg::OnPushMessage(const std::string* text) {
 // the screen is fixed on.
 void CFenwixDlg::OnSourceRemoved(const std::string* text) {
     Json::Value record;
-    if (text == nullptr || !replyfields::parseJson(*text, record) || !record.isObject()) {
+    if (text == nullptr || !jsontext::parseJson(*text, record) || !record.isObject()) {
         return;
     }
     const Json::Value& uri = record["uri"];
@@ -821,10 +820,7 @@ void CFenwixDlg::httpFail(int type) {
 void CFenwixDlg::httpBack(const std::string& reply, int type) {
     LOGI(reply << " 类型:" << type);
     Json::Value root;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::istringstream in(reply);
-    if (!Json::parseFromStream(builder, in, &root, &errors)) {
+    if (!jsontext::parseJson(reply, root)) {
         return;
     }
     const Json::Value success = root.isObject() ? root["success"] : Json::Value();

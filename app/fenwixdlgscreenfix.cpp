@@ -3,11 +3,11 @@
 // fixed source.
 #include <json/json.h>
 
-#include <sstream>
 #include <string>
 
 #include "app/classflowpeers.h"
 #include "app/fenwixdlg.h"
+#include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "service/commonutil.h"
 #include "service/mainwindowevents.h"
@@ -37,11 +37,7 @@ void CFenwixDlg::OnStartFixTimer() {
 void CFenwixDlg::OnFixResult(const std::string* text) {
     ++m_nFixAttempts;
     Json::Value result;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::istringstream in(text != nullptr ? *text : std::string());
-    if (text == nullptr || !Json::parseFromStream(builder, in, &result, &errors) ||
-        !result.isObject()) {
+    if (text == nullptr || !jsontext::parseJson(*text, result) || !result.isObject()) {
         m_bFixSucceeded = 0;
         LOGW("screen fixing result is not a JSON object, counted as a failed attempt: "
              << (text != nullptr ? *text : std::string("(none)")));

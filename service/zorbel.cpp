@@ -10,6 +10,7 @@
 #include <mutex>
 #include <utility>
 
+#include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
 #include "service/commonutil.h"
@@ -43,20 +44,6 @@ void setToken(const std::string& value) {
 
 void clearToken() {
     setToken(std::string());
-}
-
-bool parseJson(const std::string& text, Json::Value& out) {
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    return reader->parse(text.data(), text.data() + text.size(), &out, &errors);
-}
-
-std::string compactJson(const Json::Value& value) {
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "";
-    builder["emitUTF8"] = true;
-    return Json::writeString(builder, value);
 }
 
 // The envelope's "success": a boolean; a number counts by being non-zero. Anything else is not
@@ -210,7 +197,7 @@ bool CZorbel::registerPush(const Shared& shared) {
         return false;
     }
     Json::Value root;
-    if (!parseJson(reply, root) || !root.isObject() || root["success"].isNull() ||
+    if (!jsontext::parseJson(reply, root) || !root.isObject() || root["success"].isNull() ||
         !successIsTrue(root["success"])) {
         return false;
     }
@@ -235,7 +222,7 @@ void CZorbel::onDataReply(bool ok, const std::string& reply, int /*type*/) {
         return;
     }
     Json::Value root;
-    if (!parseJson(reply, root) || !root.isObject()) {
+    if (!jsontext::parseJson(reply, root) || !root.isObject()) {
         clearToken();
         return;
     }
@@ -252,6 +239,6 @@ void CZorbel::onDataReply(bool ok, const std::string& reply, int /*type*/) {
         return;
     }
     // The handler reads the text while this thread waits, then the text goes away.
-    const std::string message = compactJson(payload);
+    const std::string message = jsontext::compactJson(payload);
     sendToMainWindow(WM_PUSH_MESSAGE, 0, reinterpret_cast<std::intptr_t>(&message));
 }

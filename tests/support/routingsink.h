@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "conference/conferencestatusjson.h"
+#include "jsontext/jsontext.h"
 #include "service/fenwixstudentserver.h"
 #include "service/fenwixstudentsink.h"
 #include "service/mainwindowchannel.h"
 #include "service/mainwindowevents.h"
-#include "service/replyfields.h"
 #include "support/backendfixture.h"
 
 namespace fenwixtest {
@@ -67,12 +67,12 @@ public:
     void httpFail(int type) override { note("fail", type); }
     void httpBack(const std::string& reply, int type) override {
         Json::Value envelope;
-        if (!replyfields::parseJson(reply, envelope)) {
+        if (!jsontext::parseJson(reply, envelope)) {
             note("unparsable", type);
             return;
         }
         bool success = false;
-        if (replyfields::readBool(envelope, "success", success) != replyfields::Field::Ok) {
+        if (jsontext::readBool(envelope, "success", success) != jsontext::Field::Ok) {
             note("no-success", type);
             return;
         }
