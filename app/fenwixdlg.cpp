@@ -36,6 +36,7 @@
 #include "service/commonutil.h"
 #include "service/heartbeat.h"
 #include "service/mainwindowevents.h"
+#include "service/replyenvelope.h"
 #include "service/zorbel.h"
 #include "ui/mystaticctrl.h"
 #include "ui/splashwnd.h"
@@ -819,17 +820,16 @@ void CFenwixDlg::httpFail(int type) {
 
 void CFenwixDlg::httpBack(const std::string& reply, int type) {
     LOGI(reply << " 类型:" << type);
-    Json::Value root;
-    if (!jsontext::parseJson(reply, root)) {
+    BusinessReply parsed;
+    if (!readBusinessReply(reply, parsed)) {
         return;
     }
-    const Json::Value success = root.isObject() ? root["success"] : Json::Value();
-    if (success.isNull()) {
+    if (parsed.success == ReplySuccess::Missing) {
         LOGI("返回错误 success is null " << reply << " 类型:" << type);
         return;
     }
-    const Json::Value payload = root["payload"];
-    if (success.isBool() && success.asBool()) {
+    const Json::Value& payload = parsed.payload;
+    if (parsed.success == ReplySuccess::Accepted) {
         if (type == kTypeRegister) {
             SendNotice(NOTICE_REGISTER_REPLY, reinterpret_cast<std::intptr_t>(&payload));
         } else if (type == kTypePlanRoom) {
@@ -845,9 +845,7 @@ void CFenwixDlg::httpBack(const std::string& reply, int type) {
     if (type == kTypePlanRoom) {
         SendNotice(NOTICE_ENTER_ROOM_DONE, 0);
     }
-    const Json::Value& message = root["message"];
-    const std::string text = message.isString() ? message.asString() : std::string();
-    SendNotice(NOTICE_MESSAGE, reinterpret_cast<std::intptr_t>(&text));
+    SendNotice(NOTICE_MESSAGE, reinterpret_cast<std::intptr_t>(&parsed.message));
 }
 
 void CFenwixDlg::sysRegisterBack(const std::string& text) {

@@ -12,6 +12,7 @@
 #include "service/httpclient.h"
 #include "service/mainwindowchannel.h"
 #include "service/mainwindowevents.h"
+#include "service/replyenvelope.h"
 
 // What the thread shares with its owner. The thread keeps its own reference, so a thread given up
 // by close() never reaches into a destroyed CHeartbeat.
@@ -117,6 +118,5 @@ bool CHeartbeat::isAlive(bool requestOk, const std::string& reply) {
     if (!jsontext::parseJson(reply, envelope)) {
         return false;
     }
-    bool success = false;
-    return jsontext::readBool(envelope, "success", success) == jsontext::Field::Ok && success;
+    return replySuccess(envelope) == ReplySuccess::Accepted;
 }

@@ -19,6 +19,7 @@
 #include "service/httpclient.h"
 #include "service/mainwindowchannel.h"
 #include "service/mainwindowevents.h"
+#include "service/replyenvelope.h"
 
 namespace {
 
@@ -44,19 +45,6 @@ void setToken(const std::string& value) {
 
 void clearToken() {
     setToken(std::string());
-}
-
-// The envelope's "success": a boolean; a number counts by being non-zero. Anything else is not
-// an acceptance.
-bool successIsTrue(const Json::Value& success) {
-    if (success.isBool()) {
-        return success.asBool();
-    }
-    if (success.isNumeric()) {
-        return success.asDouble() != 0.0;
-    }
-    LOGW("zorbel reply: success is neither boolean nor number");
-    return false;
 }
 
 }  // namespace
@@ -196,9 +184,13 @@ bool CZorbel::registerPush(const Shared& shared) {
         LOGE("zorbel net failed");
         return false;
     }
+    return acceptRegistration(reply);
+}
+
+bool CZorbel::acceptRegistration(const std::string& reply) {
+    clearToken();
     Json::Value root;
-    if (!jsontext::parseJson(reply, root) || !root.isObject() || root["success"].isNull() ||
-        !successIsTrue(root["success"])) {
+    if (!jsontext::parseJson(reply, root) || replySuccess(root) != ReplySuccess::Accepted) {
         return false;
     }
     const Json::Value& payload = root["payload"];
@@ -226,11 +218,11 @@ void CZorbel::onDataReply(bool ok, const std::string& reply, int /*type*/) {
         clearToken();
         return;
     }
-    const Json::Value& success = root["success"];
-    if (success.isNull()) {
+    const ReplySuccess success = replySuccess(root);
+    if (success == ReplySuccess::Missing) {
         return;
     }
-    if (!successIsTrue(success)) {
+    if (success == ReplySuccess::Refused) {
         clearToken();
         return;
     }
