@@ -28,6 +28,7 @@
 #include "app/qtmainwindowchannel.h"
 #include "app/qtterminalui.h"
 #include "app/quickclickcounter.h"
+#include "conference/sessionrecords.h"
 #include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
@@ -739,12 +740,11 @@ void CFenwixDlg::OnPushMessage(const std::string* text) {
 // A participant's source left the conference; the backend client checks whether it is the one
 // the screen is fixed on.
 void CFenwixDlg::OnSourceRemoved(const std::string* text) {
-    Json::Value record;
-    if (text == nullptr || !jsontext::parseJson(*text, record) || !record.isObject()) {
+    std::string uri;
+    if (text == nullptr || !readRemovedSourceUri(*text, uri)) {
         return;
     }
-    const Json::Value& uri = record["uri"];
-    m_studentServer.onRemoteSourceRemoved(uri.isString() ? uri.asString() : std::string());
+    m_studentServer.onRemoteSourceRemoved(uri);
 }
 
 // ---- timers ----

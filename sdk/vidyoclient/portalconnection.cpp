@@ -96,6 +96,11 @@ PortalReply PortalConnection::call(const std::string& url, const Json::Value& bo
     }
     long status = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    return readReply(status, received);
+}
+
+PortalReply PortalConnection::readReply(long status, const std::string& received) {
+    PortalReply reply;
     reply.status = static_cast<int>(status);
     if (!jsontext::parseJson(received, reply.body) || !reply.body.isObject()) {
         reply.outcome = PortalReply::Outcome::BadReply;
