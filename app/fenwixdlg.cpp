@@ -20,7 +20,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
-#include <sstream>
 #include <thread>
 
 #include "app/classflowpeers.h"
@@ -29,6 +28,8 @@
 #include "app/qtmainwindowchannel.h"
 #include "app/qtterminalui.h"
 #include "app/quickclickcounter.h"
+#include "conference/sessionrecords.h"
+#include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
 #include "platform/singleinstance.h"
@@ -36,7 +37,7 @@
 #include "service/commonutil.h"
 #include "service/heartbeat.h"
 #include "service/mainwindowevents.h"
-#include "service/replyfields.h"
+#include "service/replyenvelope.h"
 #include "service/zorbel.h"
 #include "ui/mystaticctrl.h"
 #include "ui/splashwnd.h"
@@ -731,7 +732,7 @@ void CFenwixDlg::OnConferenceEvent(unsigned msg, std::intptr_t lParam) {
 // backend client gets its own parsed copy.
 void CFenwixDlg::OnPushMessage(const std::string* text) {
     Json::Value message;
-    if (text == nullptr || !replyfields::parseJson(*text, message)) {
+    if (text == nullptr || !jsontext::parseJson(*text, message)) {
         LOGW("push message is not JSON; ignored");
         return;
     }
@@ -741,12 +742,11 @@ void CFenwixDlg::OnPushMessage(const std::string* text) {
 // A participant's source left the conference; the backend client checks whether it is the one
 // the screen is fixed on.
 void CFenwixDlg::OnSourceRemoved(const std::string* text) {
-    Json::Value record;
-    if (text == nullptr || !replyfields::parseJson(*text, record) || !record.isObject()) {
+    std::string uri;
+    if (text == nullptr || !readRemovedSourceUri(*text, uri)) {
         return;
     }
-    const Json::Value& uri = record["uri"];
-    m_studentServer.onRemoteSourceRemoved(uri.isString() ? uri.asString() : std::string());
+    m_studentServer.onRemoteSourceRemoved(uri);
 }
 
 // ---- timers ----
@@ -822,20 +822,16 @@ void CFenwixDlg::httpFail(int type) {
 
 void CFenwixDlg::httpBack(const std::string& reply, int type) {
     LOGI(reply << " 类型:" << type);
-    Json::Value root;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::istringstream in(reply);
-    if (!Json::parseFromStream(builder, in, &root, &errors)) {
+    BusinessReply parsed;
+    if (!readBusinessReply(reply, parsed)) {
         return;
     }
-    const Json::Value success = root.isObject() ? root["success"] : Json::Value();
-    if (success.isNull()) {
+    if (parsed.success == ReplySuccess::Missing) {
         LOGI("返回错误 success is null " << reply << " 类型:" << type);
         return;
     }
-    const Json::Value payload = root["payload"];
-    if (success.isBool() && success.asBool()) {
+    const Json::Value& payload = parsed.payload;
+    if (parsed.success == ReplySuccess::Accepted) {
         if (type == kTypeRegister) {
             SendNotice(NOTICE_REGISTER_REPLY, reinterpret_cast<std::intptr_t>(&payload));
         } else if (type == kTypePlanRoom) {
@@ -851,9 +847,7 @@ void CFenwixDlg::httpBack(const std::string& reply, int type) {
     if (type == kTypePlanRoom) {
         SendNotice(NOTICE_ENTER_ROOM_DONE, 0);
     }
-    const Json::Value& message = root["message"];
-    const std::string text = message.isString() ? message.asString() : std::string();
-    SendNotice(NOTICE_MESSAGE, reinterpret_cast<std::intptr_t>(&text));
+    SendNotice(NOTICE_MESSAGE, reinterpret_cast<std::intptr_t>(&parsed.message));
 }
 
 void CFenwixDlg::sysRegisterBack(const std::string& text) {

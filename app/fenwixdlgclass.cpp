@@ -4,11 +4,11 @@
 #include <json/json.h>
 
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "app/classflowpeers.h"
 #include "app/fenwixdlg.h"
+#include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "service/commonutil.h"
 #include "service/mainwindowevents.h"
@@ -24,20 +24,6 @@ constexpr int kClickSettleMs = 100;
 constexpr int kGuestAfterJoinFailureMs = 2000;
 constexpr int kGuestJoinSettleMs = 2000;
 constexpr int kStartFixDelayMs = 3000;
-
-bool parseJson(const std::string& text, Json::Value& root) {
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::istringstream in(text);
-    return Json::parseFromStream(builder, in, &root, &errors);
-}
-
-std::string compactJson(const Json::Value& value) {
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "";
-    builder["emitUTF8"] = true;
-    return Json::writeString(builder, value) + "\n";
-}
 
 }  // namespace
 
@@ -210,7 +196,7 @@ void CFenwixDlg::OnAnalyzeLogoutSuccessBack() {
 
 void CFenwixDlg::OnDeviceMuteChanged(const std::string* text) {
     Json::Value record;
-    if (text == nullptr || !parseJson(*text, record) || !record.isObject()) {
+    if (text == nullptr || !jsontext::parseJson(*text, record) || !record.isObject()) {
         return;
     }
     const int device = record["device"].isInt() ? record["device"].asInt() : -1;
@@ -241,7 +227,7 @@ void CFenwixDlg::OnDeviceMuteChanged(const std::string* text) {
     entry["from"] = from;
     Json::Value list(Json::arrayValue);
     list.append(entry);
-    peers.reportDynamicInfo(compactJson(list));
+    peers.reportDynamicInfo(jsontext::compactJsonLine(list));
     if (device == 1 && from == 1 && reportedMute && config->getPushedLogin()) {
         LOGI("第一次由服务器关闭麦克风，本地麦克风开关开启");
         config->setPushedLogin(false);

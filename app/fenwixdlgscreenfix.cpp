@@ -1,13 +1,12 @@
 // Screen fixing: pinning the teacher's video source three seconds after joining, judging each
 // result (one retry, leaving the class after the second failure in a row) and the loss of the
 // fixed source.
-#include <json/json.h>
 
-#include <sstream>
 #include <string>
 
 #include "app/classflowpeers.h"
 #include "app/fenwixdlg.h"
+#include "conference/sessionrecords.h"
 #include "logging/log4z.h"
 #include "service/commonutil.h"
 #include "service/mainwindowevents.h"
@@ -36,19 +35,15 @@ void CFenwixDlg::OnStartFixTimer() {
 
 void CFenwixDlg::OnFixResult(const std::string* text) {
     ++m_nFixAttempts;
-    Json::Value result;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    std::istringstream in(text != nullptr ? *text : std::string());
-    if (text == nullptr || !Json::parseFromStream(builder, in, &result, &errors) ||
-        !result.isObject()) {
+    const ScreenFixResult result =
+        text != nullptr ? readScreenFixResult(*text) : ScreenFixResult::Unreadable;
+    if (result == ScreenFixResult::Unreadable) {
         m_bFixSucceeded = 0;
         LOGW("screen fixing result is not a JSON object, counted as a failed attempt: "
              << (text != nullptr ? *text : std::string("(none)")));
         return;
     }
-    const Json::Value& success = result["success"];
-    m_bFixSucceeded = success.isBool() && success.asBool() ? 1 : 0;
+    m_bFixSucceeded = result == ScreenFixResult::Succeeded ? 1 : 0;
     if (m_bFixSucceeded != 0) {
         m_nFixAttempts = 0;
         return;

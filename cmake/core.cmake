@@ -7,7 +7,7 @@ file(GLOB FENWIX_CORE_SOURCES CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/devices/*.cpp)
 add_library(fenwix_core STATIC ${FENWIX_CORE_SOURCES})
 target_include_directories(fenwix_core PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(fenwix_core PUBLIC fenwix_log fenwix_platform PkgConfig::JSONCPP PkgConfig::CURL
+target_link_libraries(fenwix_core PUBLIC fenwix_json fenwix_log fenwix_platform PkgConfig::JSONCPP PkgConfig::CURL
   Threads::Threads)
 # The conference adapter (conference/vidyoserver) calls the conference client library of sdk/.
 target_link_libraries(fenwix_core PUBLIC VidyoClient)

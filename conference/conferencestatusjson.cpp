@@ -2,7 +2,7 @@
 
 #include <json/json.h>
 
-#include "conference/compactjson.h"
+#include "jsontext/jsontext.h"
 
 namespace {
 
@@ -57,5 +57,5 @@ std::string buildConferenceStatusJson(const ConferenceStatusBean& status,
         }
     }
     doc["participantRateArray"] = rates;
-    return writeCompactJson(doc);
+    return jsontext::compactJsonLine(doc);
 }

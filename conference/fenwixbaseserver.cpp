@@ -4,8 +4,8 @@
 
 #include <utility>
 
-#include "conference/compactjson.h"
 #include "conference/conferencestatusjson.h"
+#include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "platform/textcodec.h"
 #include "service/commonutil.h"
@@ -18,7 +18,7 @@ using Lock = std::lock_guard<std::recursive_mutex>;
 
 // Events carrying a JSON text: the text lives on this stack until the handler has returned.
 void sendJson(unsigned msg, const Json::Value& value) {
-    const std::string text = writeCompactJson(value);
+    const std::string text = jsontext::compactJsonLine(value);
     sendToMainWindow(msg, 0, reinterpret_cast<std::intptr_t>(&text));
 }
 

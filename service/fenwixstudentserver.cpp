@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "devices/audiodevicefunc.h"
+#include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "platform/process.h"
 #include "platform/textcodec.h"
@@ -15,7 +16,6 @@
 #include "service/httpclient.h"
 #include "service/mainwindowchannel.h"
 #include "service/mainwindowevents.h"
-#include "service/replyfields.h"
 #include "service/terminalui.h"
 
 namespace {
@@ -72,7 +72,7 @@ void FenwixStudentServer::setChatSenderUri(const std::string& uri) {
 
 namespace {
 
-using replyfields::Field;
+using jsontext::Field;
 
 const char* deviceKeySourceNote(int source) {
     switch (source) {
@@ -86,15 +86,15 @@ const char* deviceKeySourceNote(int source) {
 }
 
 void logIgnoredKey(const Json::Value& object, const char* key, const char* expected) {
-    const Json::Value* value = replyfields::member(object, key);
-    LOGW("注册返回 " << key << " 类型错误(" << (value ? replyfields::typeName(*value) : "null")
+    const Json::Value* value = jsontext::member(object, key);
+    LOGW("注册返回 " << key << " 类型错误(" << (value ? jsontext::typeName(*value) : "null")
                      << ", 应为" << expected << ")，已忽略");
 }
 
 // Reads a text key; a value of another type counts as missing (empty), with a log line.
 std::string textOrEmpty(const Json::Value& object, const char* key) {
     std::string text;
-    if (replyfields::readText(object, key, text) == Field::WrongType) {
+    if (jsontext::readText(object, key, text) == Field::WrongType) {
         logIgnoredKey(object, key, "string");
     }
     return text;
@@ -104,7 +104,7 @@ std::string textOrEmpty(const Json::Value& object, const char* key) {
 void applyMode(const Json::Value& setting, const char* key, void (CComConfig::*set)(int),
                CComConfig& config) {
     int mode = 0;
-    const Field found = replyfields::readInt(setting, key, mode);
+    const Field found = jsontext::readInt(setting, key, mode);
     if (found == Field::WrongType) {
         logIgnoredKey(setting, key, "int");
         return;
@@ -118,7 +118,7 @@ void applyMode(const Json::Value& setting, const char* key, void (CComConfig::*s
 void applyFlag(const Json::Value& setting, const char* key, void (CComConfig::*set)(bool),
                CComConfig& config) {
     bool flag = false;
-    if (replyfields::readBool(setting, key, flag) == Field::WrongType) {
+    if (jsontext::readBool(setting, key, flag) == Field::WrongType) {
         logIgnoredKey(setting, key, "boolean");
         return;
     }
@@ -130,10 +130,10 @@ void applyFlag(const Json::Value& setting, const char* key, void (CComConfig::*s
 void applyNames(const Json::Value& setting, const char* key,
                 void (CComConfig::*set)(const std::vector<std::string>&), CComConfig& config) {
     std::vector<std::string> names;
-    const Field found = replyfields::readTextList(setting, key, names);
+    const Field found = jsontext::readTextList(setting, key, names);
     if (found == Field::WrongType) {
         logIgnoredKey(setting, key, "array of string");
-        const Json::Value* value = replyfields::member(setting, key);
+        const Json::Value* value = jsontext::member(setting, key);
         if (value == nullptr || !value->isArray()) {
             return;
         }
@@ -145,7 +145,7 @@ void applyMicVolumes(const Json::Value& setting, CComConfig& config) {
     LOGI("本地设置 ，MicMaxVolume = " << config.getMaxMicVolume()
                                       << " MicDefVolume=" << config.getDefMicVolume());
     int maxVolume = 0;
-    const Field maxFound = replyfields::readInt(setting, "maxmicvolume", maxVolume);
+    const Field maxFound = jsontext::readInt(setting, "maxmicvolume", maxVolume);
     if (maxFound == Field::WrongType) {
         logIgnoredKey(setting, "maxmicvolume", "int");
     }
@@ -153,7 +153,7 @@ void applyMicVolumes(const Json::Value& setting, CComConfig& config) {
         return;
     }
     int defVolume = 0;
-    const Field defFound = replyfields::readInt(setting, "defmicvolume", defVolume);
+    const Field defFound = jsontext::readInt(setting, "defmicvolume", defVolume);
     config.setMaxMicVolume(maxVolume);
     if (defFound == Field::WrongType) {
         logIgnoredKey(setting, "defmicvolume", "int");
@@ -170,7 +170,7 @@ void applyIsPull(const Json::Value& setting, CComConfig& config) {
         return;
     }
     int isPull = 0;
-    const Field found = replyfields::readInt(setting, "ispull", isPull);
+    const Field found = jsontext::readInt(setting, "ispull", isPull);
     if (found == Field::WrongType) {
         logIgnoredKey(setting, "ispull", "int");
     }
@@ -191,7 +191,7 @@ void applySetting(const Json::Value& setting, CComConfig& config) {
     applyNames(setting, "checkaudioindrivernames", &CComConfig::setAudioInNames, config);
     applyNames(setting, "checkaudiooutdrivernames", &CComConfig::setAudioOutNames, config);
     bool previewOpen = false;
-    const Field previewFound = replyfields::readBool(setting, "previewopen", previewOpen);
+    const Field previewFound = jsontext::readBool(setting, "previewopen", previewOpen);
     if (previewFound == Field::Ok) {
         config.setPreviewOpen(previewOpen);
     } else if (previewFound == Field::WrongType) {
@@ -271,7 +271,7 @@ void FenwixStudentServer::registerDevice() {
 void FenwixStudentServer::onRegisterReply(const Json::Value& payload) {
     CComConfig& config = *CComConfig::getInstance();
     if (!payload.isObject()) {
-        LOGW("注册返回 payload 类型错误(" << replyfields::typeName(payload) << ")");
+        LOGW("注册返回 payload 类型错误(" << jsontext::typeName(payload) << ")");
     }
     const std::string applicationId = textOrEmpty(payload, "applicationId");
     const std::string logoUrl = textOrEmpty(payload, "logoUrl");
@@ -288,7 +288,7 @@ void FenwixStudentServer::onRegisterReply(const Json::Value& payload) {
     config.setApplicationId(applicationId);
 
     LOGI("读取配置文件后 ，设置信息: video = " << modeSummary(config));
-    if (const Json::Value* setting = replyfields::member(payload, "setting")) {
+    if (const Json::Value* setting = jsontext::member(payload, "setting")) {
         if (setting->isObject()) {
             applySetting(*setting, config);
         } else {
@@ -313,15 +313,14 @@ void FenwixStudentServer::checkUpdate() {
 
 void FenwixStudentServer::onUpdateReply(const Json::Value& payload) {
     bool isUpdate = false;
-    if (replyfields::readBool(payload, "isupdate", isUpdate) == Field::WrongType) {
+    if (jsontext::readBool(payload, "isupdate", isUpdate) == Field::WrongType) {
         LOGW("更新检测返回 isupdate 类型错误，视为无更新");
     }
     if (!isUpdate) {
         return;
     }
     std::string installUrl;
-    if (replyfields::readText(payload, "installUrl", installUrl) != Field::Ok ||
-        installUrl.empty()) {
+    if (jsontext::readText(payload, "installUrl", installUrl) != Field::Ok || installUrl.empty()) {
         // An offer without an address cannot be downloaded: the update flow would only fail.
         LOGW("更新检测返回没有可用的 installUrl，忽略更新");
         return;

@@ -5,13 +5,14 @@
 #include <mutex>
 #include <utility>
 
+#include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
 #include "service/commonutil.h"
 #include "service/httpclient.h"
 #include "service/mainwindowchannel.h"
 #include "service/mainwindowevents.h"
-#include "service/replyfields.h"
+#include "service/replyenvelope.h"
 
 // What the thread shares with its owner. The thread keeps its own reference, so a thread given up
 // by close() never reaches into a destroyed CHeartbeat.
@@ -114,9 +115,8 @@ bool CHeartbeat::isAlive(bool requestOk, const std::string& reply) {
         return false;
     }
     Json::Value envelope;
-    if (!replyfields::parseJson(reply, envelope)) {
+    if (!jsontext::parseJson(reply, envelope)) {
         return false;
     }
-    bool success = false;
-    return replyfields::readBool(envelope, "success", success) == replyfields::Field::Ok && success;
+    return replySuccess(envelope) == ReplySuccess::Accepted;
 }

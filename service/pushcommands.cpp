@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "service/commonutil.h"
 #include "service/fenwixstudentserver.h"
@@ -22,13 +23,6 @@ constexpr int kMicVolumeEvent = 3;
 constexpr int kSpeakerVolumeEvent = 4;
 // The conference library's volume scale.
 constexpr int kMaxConferenceVolume = 65535;
-
-std::string compactText(const Json::Value& value) {
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "";
-    builder["emitUTF8"] = true;
-    return Json::writeString(builder, value);
-}
 
 void sendNotice(unsigned code) {
     sendToMainWindow(WM_NOTICE, code, 0);
@@ -49,7 +43,7 @@ void FenwixStudentServer::onPushMessage(const Json::Value& message) {
     if (m_pTerminalUi != nullptr) {
         m_pTerminalUi->closeTipWindows();
     }
-    LOGI("ZORBEL GETDATA: " << compactText(message));
+    LOGI("ZORBEL GETDATA: " << jsontext::compactJson(message));
 
     const std::string type = roomuser::textOf(message, "type");
     const Json::Value& data = message.isObject() ? message["data"] : Json::Value::nullSingleton();

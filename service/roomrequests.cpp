@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
 #include "service/commonutil.h"
@@ -15,7 +16,6 @@
 #include "service/httpclient.h"
 #include "service/mainwindowchannel.h"
 #include "service/mainwindowevents.h"
-#include "service/replyfields.h"
 #include "service/roomuser.h"
 
 namespace {
@@ -26,11 +26,11 @@ constexpr int kNoCommand = -1;
 int curtainCommand(const Json::Value& envelope) {
     const std::string text = roomuser::textOf(envelope, "msg");
     Json::Value msg;
-    if (!replyfields::parseJson(text, msg)) {
+    if (!jsontext::parseJson(text, msg)) {
         return kNoCommand;
     }
     int status = kNoCommand;
-    if (replyfields::readInt(msg, "status", status) != replyfields::Field::Ok) {
+    if (jsontext::readInt(msg, "status", status) != jsontext::Field::Ok) {
         return kNoCommand;
     }
     return status;
@@ -48,10 +48,10 @@ void FenwixStudentServer::requestPlanRoom() {
 
 void FenwixStudentServer::onPlanRoomReply(const Json::Value& payload) {
     bool valid = false;
-    if (replyfields::readBool(payload, "valid", valid) != replyfields::Field::Ok) {
+    if (jsontext::readBool(payload, "valid", valid) != jsontext::Field::Ok) {
         LOGW("计划会议室返回缺少valid");
     }
-    const Json::Value* data = replyfields::member(payload, "data");
+    const Json::Value* data = jsontext::member(payload, "data");
     const Json::Value& roomData = data != nullptr ? *data : Json::Value::nullSingleton();
     if (!valid) {
         // The handler shows the text while this worker waits, then the text goes away.
@@ -66,7 +66,7 @@ void FenwixStudentServer::onPlanRoomReply(const Json::Value& payload) {
 
 void FenwixStudentServer::onChatMessage(const std::string& envelopeText) {
     Json::Value envelope;
-    if (!replyfields::parseJson(envelopeText, envelope) || !envelope.isObject()) {
+    if (!jsontext::parseJson(envelopeText, envelope) || !envelope.isObject()) {
         return;
     }
     setChatSenderUri(roomuser::textOf(envelope, "uri"));

@@ -4,9 +4,9 @@
 #include <climits>
 #include <cstdlib>
 
+#include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "service/commonutil.h"
-#include "service/replyfields.h"
 
 namespace roomuser {
 
@@ -61,7 +61,7 @@ bool isGuestLoginType(const Json::Value& data) {
 
 void warnAboutMissingTexts(const Json::Value& data) {
     if (!data.isObject()) {
-        LOGW("房间数据不是对象: " << replyfields::typeName(data));
+        LOGW("房间数据不是对象: " << jsontext::typeName(data));
         return;
     }
     for (const char* key : {"roomId", "portal", "username", "password", "roomKey", "displayName"}) {

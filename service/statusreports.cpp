@@ -6,6 +6,7 @@
 #include <memory>
 #include <sstream>
 
+#include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "service/commonutil.h"
 #include "service/fenwixstudentserver.h"
@@ -13,7 +14,6 @@
 #include "service/httpclient.h"
 #include "service/mainwindowchannel.h"
 #include "service/mainwindowevents.h"
-#include "service/replyfields.h"
 
 namespace {
 
@@ -46,10 +46,7 @@ Json::Value cameraEvent(bool muted, int from) {
 std::string FenwixStudentServer::eventText(const Json::Value& event) {
     Json::Value array(Json::arrayValue);
     array.append(event);
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "";
-    builder["emitUTF8"] = true;
-    return Json::writeString(builder, array) + "\n";
+    return jsontext::compactJsonLine(array);
 }
 
 void FenwixStudentServer::sendUnifiedReport() {
@@ -87,12 +84,12 @@ void FenwixStudentServer::sendUnifiedReport() {
 
 void FenwixStudentServer::onReportReply(const Json::Value& payload) {
     bool wanted = false;
-    const replyfields::Field found = replyfields::readBool(payload, "conferenceLogs", wanted);
-    if (found == replyfields::Field::WrongType) {
-        const Json::Value* value = replyfields::member(payload, "conferenceLogs");
-        LOGW("上报返回 conferenceLogs 类型错误(" << replyfields::typeName(*value) << ")，已忽略");
+    const jsontext::Field found = jsontext::readBool(payload, "conferenceLogs", wanted);
+    if (found == jsontext::Field::WrongType) {
+        const Json::Value* value = jsontext::member(payload, "conferenceLogs");
+        LOGW("上报返回 conferenceLogs 类型错误(" << jsontext::typeName(*value) << ")，已忽略");
     }
-    if (found != replyfields::Field::Ok) {
+    if (found != jsontext::Field::Ok) {
         return;
     }
     CComConfig& config = *CComConfig::getInstance();

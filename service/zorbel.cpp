@@ -10,6 +10,7 @@
 #include <mutex>
 #include <utility>
 
+#include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
 #include "service/commonutil.h"
@@ -18,6 +19,7 @@
 #include "service/httpclient.h"
 #include "service/mainwindowchannel.h"
 #include "service/mainwindowevents.h"
+#include "service/replyenvelope.h"
 
 namespace {
 
@@ -43,33 +45,6 @@ void setToken(const std::string& value) {
 
 void clearToken() {
     setToken(std::string());
-}
-
-bool parseJson(const std::string& text, Json::Value& out) {
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    return reader->parse(text.data(), text.data() + text.size(), &out, &errors);
-}
-
-std::string compactJson(const Json::Value& value) {
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "";
-    builder["emitUTF8"] = true;
-    return Json::writeString(builder, value);
-}
-
-// The envelope's "success": a boolean; a number counts by being non-zero. Anything else is not
-// an acceptance.
-bool successIsTrue(const Json::Value& success) {
-    if (success.isBool()) {
-        return success.asBool();
-    }
-    if (success.isNumeric()) {
-        return success.asDouble() != 0.0;
-    }
-    LOGW("zorbel reply: success is neither boolean nor number");
-    return false;
 }
 
 }  // namespace
@@ -209,9 +184,13 @@ bool CZorbel::registerPush(const Shared& shared) {
         LOGE("zorbel net failed");
         return false;
     }
+    return acceptRegistration(reply);
+}
+
+bool CZorbel::acceptRegistration(const std::string& reply) {
+    clearToken();
     Json::Value root;
-    if (!parseJson(reply, root) || !root.isObject() || root["success"].isNull() ||
-        !successIsTrue(root["success"])) {
+    if (!jsontext::parseJson(reply, root) || replySuccess(root) != ReplySuccess::Accepted) {
         return false;
     }
     const Json::Value& payload = root["payload"];
@@ -235,15 +214,15 @@ void CZorbel::onDataReply(bool ok, const std::string& reply, int /*type*/) {
         return;
     }
     Json::Value root;
-    if (!parseJson(reply, root) || !root.isObject()) {
+    if (!jsontext::parseJson(reply, root) || !root.isObject()) {
         clearToken();
         return;
     }
-    const Json::Value& success = root["success"];
-    if (success.isNull()) {
+    const ReplySuccess success = replySuccess(root);
+    if (success == ReplySuccess::Missing) {
         return;
     }
-    if (!successIsTrue(success)) {
+    if (success == ReplySuccess::Refused) {
         clearToken();
         return;
     }
@@ -252,6 +231,6 @@ void CZorbel::onDataReply(bool ok, const std::string& reply, int /*type*/) {
         return;
     }
     // The handler reads the text while this thread waits, then the text goes away.
-    const std::string message = compactJson(payload);
+    const std::string message = jsontext::compactJson(payload);
     sendToMainWindow(WM_PUSH_MESSAGE, 0, reinterpret_cast<std::intptr_t>(&message));
 }

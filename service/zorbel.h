@@ -49,6 +49,10 @@ public:
     // The process-wide push token; empty while the terminal is not registered with the service.
     static std::string token();
 
+    // Takes the token from the reply of a push registration; false (and no token) when the reply
+    // does not accept the registration or carries no token.
+    static bool acceptRegistration(const std::string& reply);
+
 private:
     struct Shared;
     static void run(const std::shared_ptr<Shared>& shared);

@@ -5,6 +5,8 @@
 #include <memory>
 #include <mutex>
 
+#include "jsontext/jsontext.h"
+
 namespace vidyoclient {
 
 namespace {
@@ -39,10 +41,7 @@ void initCurlOnce() {
 }  // namespace
 
 std::string jsonText(const Json::Value& value) {
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "";
-    builder["emitUTF8"] = true;
-    return Json::writeString(builder, value);
+    return jsontext::compactJson(value);
 }
 
 std::string PortalConnection::baseUrl(const std::string& portal) {
@@ -97,12 +96,13 @@ PortalReply PortalConnection::call(const std::string& url, const Json::Value& bo
     }
     long status = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    return readReply(status, received);
+}
+
+PortalReply PortalConnection::readReply(long status, const std::string& received) {
+    PortalReply reply;
     reply.status = static_cast<int>(status);
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    if (!reader->parse(received.data(), received.data() + received.size(), &reply.body, &errors) ||
-        !reply.body.isObject()) {
+    if (!jsontext::parseJson(received, reply.body) || !reply.body.isObject()) {
         reply.outcome = PortalReply::Outcome::BadReply;
         reply.detail =
             "HTTP " + std::to_string(status) + ", not a JSON object: " + received.substr(0, 120);

@@ -24,6 +24,9 @@ public:
     // POST with a JSON body (or GET when body is null). timeoutMs bounds the whole call.
     static PortalReply call(const std::string& url, const Json::Value& body, long timeoutMs,
                             const std::atomic<bool>& cancel);
+
+    // The answer of a call that got through: Ok with the body when it is a JSON object.
+    static PortalReply readReply(long status, const std::string& received);
 };
 
 // Compact JSON text.

@@ -17,7 +17,7 @@
 #include "service/fenwixstudentsink.h"
 #include "service/mainwindowchannel.h"
 #include "service/mainwindowevents.h"
-#include "service/replyfields.h"
+#include "service/replyenvelope.h"
 #include "support/backendfixture.h"
 
 namespace fenwixtest {
@@ -66,22 +66,20 @@ public:
 
     void httpFail(int type) override { note("fail", type); }
     void httpBack(const std::string& reply, int type) override {
-        Json::Value envelope;
-        if (!replyfields::parseJson(reply, envelope)) {
+        BusinessReply parsed;
+        if (!readBusinessReply(reply, parsed)) {
             note("unparsable", type);
             return;
         }
-        bool success = false;
-        if (replyfields::readBool(envelope, "success", success) != replyfields::Field::Ok) {
+        if (parsed.success == ReplySuccess::Missing) {
             note("no-success", type);
             return;
         }
-        if (!success) {
+        if (parsed.success == ReplySuccess::Refused) {
             note("refused", type);
             return;
         }
-        const Json::Value payload =
-            envelope.isMember("payload") ? envelope["payload"] : Json::Value();
+        const Json::Value& payload = parsed.payload;
         switch (type) {
             case 1:
                 sendToMainWindow(WM_NOTICE, NOTICE_REGISTER_REPLY,

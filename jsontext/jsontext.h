@@ -1,6 +1,7 @@
-// Typed reads of the keys of a backend reply. Replies come from the network: a key may be missing,
-// null or of another JSON type than agreed. These reads never throw; each tells whether the key
-// held a usable value of the expected type, so a handler can apply what it can and skip the rest.
+// Parsing and writing JSON texts, and typed reads of object keys. Texts come from the network,
+// files and the conference library: a key may be missing, null or of another JSON type than
+// agreed. Nothing here throws; each read tells whether the key held a usable value of the
+// expected type, so a caller can apply what it can and skip the rest.
 #pragma once
 
 #include <json/value.h>
@@ -8,11 +9,19 @@
 #include <string>
 #include <vector>
 
-namespace replyfields {
+namespace jsontext {
 
-// How a key of a reply object was found.
+// Parses a whole JSON text; false (and `out` null) if it does not parse. The caller logs.
+bool parseJson(const std::string& text, Json::Value& out);
+
+// One line, keys sorted, no blanks, non-ASCII text kept as UTF-8 (not escaped as \uXXXX).
+std::string compactJson(const Json::Value& value);
+// The same followed by a line feed: the form of every text the terminal sends to the backend.
+std::string compactJsonLine(const Json::Value& value);
+
+// How a key of an object was found.
 enum class Field {
-    Missing,    // the reply is not an object, the key is absent, or its value is null
+    Missing,    // the value is not an object, the key is absent, or its value is null
     WrongType,  // present, but not of the expected type (or out of range)
     Ok,
 };
@@ -31,7 +40,4 @@ Field readTextList(const Json::Value& object, const char* key, std::vector<std::
 // Text for log lines: the type name of a value ("string", "int", "object"...).
 const char* typeName(const Json::Value& value);
 
-// Parses a whole JSON text; false (and `out` null) if it does not parse.
-bool parseJson(const std::string& text, Json::Value& out);
-
-}  // namespace replyfields
+}  // namespace jsontext

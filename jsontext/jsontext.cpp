@@ -1,10 +1,34 @@
-#include "service/replyfields.h"
+#include "jsontext/jsontext.h"
 
 #include <json/reader.h>
+#include <json/writer.h>
 
 #include <memory>
 
-namespace replyfields {
+namespace jsontext {
+
+bool parseJson(const std::string& text, Json::Value& out) {
+    Json::CharReaderBuilder builder;
+    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    std::string errors;
+    out = Json::Value();
+    if (!reader->parse(text.data(), text.data() + text.size(), &out, &errors)) {
+        out = Json::Value();
+        return false;
+    }
+    return true;
+}
+
+std::string compactJson(const Json::Value& value) {
+    Json::StreamWriterBuilder builder;
+    builder["indentation"] = "";
+    builder["emitUTF8"] = true;
+    return Json::writeString(builder, value);
+}
+
+std::string compactJsonLine(const Json::Value& value) {
+    return compactJson(value) + "\n";
+}
 
 const Json::Value* member(const Json::Value& object, const char* key) {
     if (!object.isObject()) {
@@ -96,16 +120,4 @@ const char* typeName(const Json::Value& value) {
     return "unknown";
 }
 
-bool parseJson(const std::string& text, Json::Value& out) {
-    Json::CharReaderBuilder builder;
-    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    out = Json::Value();
-    if (!reader->parse(text.data(), text.data() + text.size(), &out, &errors)) {
-        out = Json::Value();
-        return false;
-    }
-    return true;
-}
-
-}  // namespace replyfields
+}  // namespace jsontext
