@@ -7,6 +7,7 @@
 #include "sim/options.h"
 #include "sim/portalface.h"
 #include "sim/pushface.h"
+#include "sim/updateoffers.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -69,12 +70,16 @@ int main(int argc, char** argv) {
     PortalFace portalFace(portal, business, [&listener] {
         return "http://127.0.0.1:" + std::to_string(listener.port());
     });
+    UpdateOffers updateOffers(business, [&listener] {
+        return "http://127.0.0.1:" + std::to_string(listener.port());
+    });
     adminFace.setExtraReset([&portal] { portal.reset(); });
     businessFace.install(core);
     pushFace.install(core);
     adminFace.install(core);
     console.install(core);
     portalFace.install(core);
+    updateOffers.install(core);
     listener.setOnDown([&push, &portal] {
         push.interruptWaiters();
         portal.interruptWaiters();
