@@ -34,6 +34,8 @@
 #include "platform/singleinstance.h"
 #include "platform/terminationrequests.h"
 #include "service/commonutil.h"
+#include "service/crashguard.h"
+#include "service/updatetrial.h"
 #include "service/heartbeat.h"
 #include "service/mainwindowevents.h"
 #include "service/replyfields.h"
@@ -123,6 +125,7 @@ CFenwixDlg::~CFenwixDlg() {
     qApp->removeEventFilter(this);
     m_channel->shutdown();
     Uninit();
+    EndRunGuard();
     LOGI("CFenwixDlg::~CFenwixDlg()");
 }
 
@@ -178,6 +181,7 @@ bool CFenwixDlg::OnInitDialog() {
         LOGE("single-instance lock " << lock->path() << " cannot be created (errno "
                                      << lock->error() << "), starting without the guard");
     }
+    BeginRunGuard();
     StartUp();
     return true;
 }
@@ -195,7 +199,9 @@ void CFenwixDlg::StartUp() {
     CreateAuxWindows();
     CreateOfflineNotice();
     ShowTerminalStatus(0);
-    StartConference();
+    if (!SafeMode()) {
+        StartConference();
+    }
     FenwixStudentServer::setSink(this);
     publishMainWindow(m_channel);
     m_terminalUi = std::make_unique<QtTerminalUi>(*m_channel, this);
@@ -212,6 +218,7 @@ void CFenwixDlg::StartUp() {
     PlaceAuxWindows();
     PlaceOfflineNotice();
     LayoutControls();
+    ShowSafeModeNotice();
     CSplashWnd::HideSplash();
     CComConfig::getInstance()->setAppStatus(1);
     m_studentServer.reportAppStatus();
@@ -603,6 +610,9 @@ void CFenwixDlg::OnNotice(unsigned code, std::intptr_t lParam) {
             break;
         case NOTICE_NETWORK_STATE:
             OnNetworkState(lParam != 0);
+            if (lParam != 0) {
+                ConfirmUpdateTrial();
+            }
             break;
         case NOTICE_ENTERING_CLASS:
             OnEnteringClass();
