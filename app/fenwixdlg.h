@@ -263,7 +263,8 @@ private:
     QString m_strUpdaterName;
     std::string m_strInstallUrl;
     std::string m_strInstallerPath;
-    std::string m_strInstallSha256;  // of the latest offer; empty when the backend sent none
+    // The installer digest of the latest offer; empty when the backend sent none.
+    std::string m_strInstallSha256;
     CUpdateDlg m_UpdateDlg;  // no parent, reused for every attempt
     int m_bRegistered = 0;
     bool m_bRegisterRetryPending = false;  // a failed registration waits to be sent again
@@ -298,7 +299,7 @@ private:
 
     // How earlier runs ended and whether this one is in safe mode (app/fenwixdlgrunguard).
     void BeginRunGuard();
-    void EndRunGuard();  // the shutdown sequence ran: a deliberate exit
+    void EndRunGuard();          // the shutdown sequence ran: a deliberate exit
     void ConfirmUpdateTrial();   // the backend answered
     void EndUnconfirmedTrial();  // the trial's bound passed without an answer
     void ShowSafeModeNotice();

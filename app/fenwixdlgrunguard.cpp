@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QTimer>
 #include <chrono>
-
 #include <cstdlib>
 
 #include "app/fenwixdlg.h"
