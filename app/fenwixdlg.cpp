@@ -35,9 +35,11 @@
 #include "platform/singleinstance.h"
 #include "platform/terminationrequests.h"
 #include "service/commonutil.h"
+#include "service/crashguard.h"
 #include "service/heartbeat.h"
 #include "service/mainwindowevents.h"
 #include "service/replyenvelope.h"
+#include "service/updatetrial.h"
 #include "service/zorbel.h"
 #include "ui/mystaticctrl.h"
 #include "ui/splashwnd.h"
@@ -124,6 +126,7 @@ CFenwixDlg::~CFenwixDlg() {
     qApp->removeEventFilter(this);
     m_channel->shutdown();
     Uninit();
+    EndRunGuard();
     LOGI("CFenwixDlg::~CFenwixDlg()");
 }
 
@@ -179,6 +182,7 @@ bool CFenwixDlg::OnInitDialog() {
         LOGE("single-instance lock " << lock->path() << " cannot be created (errno "
                                      << lock->error() << "), starting without the guard");
     }
+    BeginRunGuard();
     StartUp();
     return true;
 }
@@ -196,7 +200,9 @@ void CFenwixDlg::StartUp() {
     CreateAuxWindows();
     CreateOfflineNotice();
     ShowTerminalStatus(0);
-    StartConference();
+    if (!SafeMode()) {
+        StartConference();
+    }
     FenwixStudentServer::setSink(this);
     publishMainWindow(m_channel);
     m_terminalUi = std::make_unique<QtTerminalUi>(*m_channel, this);
@@ -213,6 +219,7 @@ void CFenwixDlg::StartUp() {
     PlaceAuxWindows();
     PlaceOfflineNotice();
     LayoutControls();
+    ShowSafeModeNotice();
     CSplashWnd::HideSplash();
     CComConfig::getInstance()->setAppStatus(1);
     m_studentServer.reportAppStatus();
@@ -606,6 +613,9 @@ void CFenwixDlg::OnNotice(unsigned code, std::intptr_t lParam) {
             break;
         case NOTICE_NETWORK_STATE:
             OnNetworkState(lParam != 0);
+            if (lParam != 0) {
+                ConfirmUpdateTrial();
+            }
             break;
         case NOTICE_ENTERING_CLASS:
             OnEnteringClass();

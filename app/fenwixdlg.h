@@ -39,6 +39,8 @@ class CHeartbeat;
 class CZorbel;
 class COfflineDlg;
 class ClassFlowPeers;
+class CrashGuard;
+class UpdateTrial;
 struct UpdateHandOver;
 
 namespace fenwix::platform {
@@ -137,6 +139,8 @@ public:
     const std::string& installerPath() const { return m_strInstallerPath; }
     // Tests take the updater from their own folder and record the hand-over and the processes
     // to end instead of starting or ending anything.
+    // Started after repeated crashes: classes and the live push stay off (app/fenwixdlgrunguard).
+    bool SafeMode() const;
     void setUpdateHandOverForTesting(std::string updaterFolder,
                                      std::function<bool(const UpdateHandOver&)> start,
                                      std::function<bool(const std::string&)> kill);
@@ -261,6 +265,8 @@ private:
     QString m_strUpdaterName;
     std::string m_strInstallUrl;
     std::string m_strInstallerPath;
+    // The installer digest of the latest offer; empty when the backend sent none.
+    std::string m_strInstallSha256;
     CUpdateDlg m_UpdateDlg;  // no parent, reused for every attempt
     int m_bRegistered = 0;
     bool m_bRegisterRetryPending = false;  // a failed registration waits to be sent again
@@ -292,6 +298,16 @@ private:
     std::string m_updaterFolder;
     std::function<bool(const UpdateHandOver&)> m_startUpdater;
     std::function<bool(const std::string&)> m_killForTesting;
+
+    // How earlier runs ended and whether this one is in safe mode (app/fenwixdlgrunguard).
+    void BeginRunGuard();
+    void EndRunGuard();          // the shutdown sequence ran: a deliberate exit
+    void ConfirmUpdateTrial();   // the backend answered
+    void EndUnconfirmedTrial();  // the trial's bound passed without an answer
+    void ShowSafeModeNotice();
+    std::unique_ptr<CrashGuard> m_crashGuard;
+    std::unique_ptr<UpdateTrial> m_updateTrial;
+    QLabel* m_safeModeNotice = nullptr;
 
     friend class ControllerPeers;
 };

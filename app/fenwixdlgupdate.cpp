@@ -10,6 +10,7 @@
 #include "platform/filecopy.h"
 #include "platform/process.h"
 #include "platform/shellopen.h"
+#include "service/crashguard.h"
 #include "service/mainwindowevents.h"
 #include "ui/mybuttonctrl.h"
 #include "ui/mystaticctrl.h"
@@ -81,6 +82,7 @@ void CFenwixDlg::OnUpdateOffered(std::intptr_t address) {
         m_picNew->show();
     }
     m_strInstallUrl = *url;
+    m_strInstallSha256 = m_studentServer.offeredInstallerSha256();
     updateStart();
 }
 
@@ -95,6 +97,7 @@ void CFenwixDlg::updateStart() {
         return;
     }
     m_UpdateDlg.SetUrlAndPath(m_strInstallUrl, m_strInstallerPath);
+    m_UpdateDlg.SetExpectedSha256(m_strInstallSha256);
     m_UpdateDlg.DoModal();
 }
 
@@ -120,9 +123,16 @@ void CFenwixDlg::updateFinish() {
         return;
     }
     LOGI("start updater " << target << " " << parameters);
+    // The updater ends this process with SIGKILL: recorded first, so it is not taken for a crash.
+    if (m_crashGuard) {
+        m_crashGuard->markHandOver();
+    }
     const bool started = m_startUpdater ? m_startUpdater(handOver) : startUpdater(handOver);
     if (!started) {
         LOGE("updater cannot be started: " << target);
+        if (m_crashGuard) {
+            m_crashGuard->markRunning();
+        }
     }
     // The updater ends this process; until then the terminal runs on as before.
 }

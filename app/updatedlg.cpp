@@ -75,7 +75,7 @@ void CUpdateDlg::OnInitDialog() {
     m_nPosition = 0;
     m_staticPercent->setText(QStringLiteral("0"));
     ++m_attempt;
-    m_download.start(m_strUrl, m_strFilePath);
+    m_download.start(m_strUrl, m_strFilePath, m_strSha256);
 }
 
 void CUpdateDlg::SetProgress(double fraction) {

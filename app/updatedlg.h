@@ -28,6 +28,8 @@ public:
 
     // The installer address and the local file to write; called before the window is shown.
     void SetUrlAndPath(const std::string& url, const std::string& filePath);
+    // The installer's SHA-256 (hex) the backend offered with it; empty when it sent none.
+    void SetExpectedSha256(const std::string& sha256) { m_strSha256 = sha256; }
 
     // Shows the window modally and starts the download; returns when the window has closed.
     int DoModal();
@@ -61,6 +63,7 @@ private:
 
     std::string m_strUrl;
     std::string m_strFilePath;
+    std::string m_strSha256;
     QLabel* m_staticTitle = nullptr;
     QLabel* m_staticText = nullptr;
     QProgressBar* m_progress = nullptr;

@@ -11,6 +11,9 @@ target_link_libraries(fenwix_core PUBLIC fenwix_json fenwix_log fenwix_platform 
   Threads::Threads)
 # The conference adapter (conference/vidyoserver) calls the conference client library of sdk/.
 target_link_libraries(fenwix_core PUBLIC VidyoClient)
+# The digest that checks a downloaded installer (service/filedigest).
+pkg_check_modules(LIBCRYPTO REQUIRED IMPORTED_TARGET libcrypto)
+target_link_libraries(fenwix_core PUBLIC PkgConfig::LIBCRYPTO)
 # The sound server client: reached only through devices/ (audio endpoints, capture, playback).
 target_link_libraries(fenwix_core PUBLIC PkgConfig::PULSE)
 target_compile_definitions(fenwix_core PRIVATE

@@ -325,8 +325,23 @@ void FenwixStudentServer::onUpdateReply(const Json::Value& payload) {
         LOGW("更新检测返回没有可用的 installUrl，忽略更新");
         return;
     }
+    std::string sha256;
+    if (jsontext::readText(payload, "sha256", sha256) == Field::WrongType) {
+        // A digest that cannot be read cannot vouch for the installer.
+        LOGW("更新检测返回 sha256 类型错误，忽略更新");
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_offerLock);
+        m_offeredSha256 = sha256;
+    }
     sendToMainWindow(WM_NOTICE, NOTICE_UPDATE_OFFERED,
                      reinterpret_cast<std::intptr_t>(&installUrl));
+}
+
+std::string FenwixStudentServer::offeredInstallerSha256() const {
+    std::lock_guard<std::mutex> lock(m_offerLock);
+    return m_offeredSha256;
 }
 
 void FenwixStudentServer::applyDriverNames() {

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,9 @@ public:
 
     // The user interface's window operations (device tip, closing tip windows); may be null.
     void setTerminalUi(TerminalUi* ui) { m_pTerminalUi = ui; }
+    // In safe mode the conference is not started: pushed log-ins and the planned room are
+    // refused with a log line instead of failing inside the conference library.
+    void setClassesBlocked(bool blocked) { m_bClassesBlocked = blocked; }
     TerminalUi* terminalUi() const { return m_pTerminalUi; }
 
     // ---- Registration and server-issued settings ----
@@ -70,6 +74,8 @@ public:
     void checkUpdate();
     // Handles the payload of a successful update reply (HTTP worker thread).
     void onUpdateReply(const Json::Value& payload);
+    // The SHA-256 (hex) that came with the latest update offer; empty when the reply had none.
+    std::string offeredInstallerSha256() const;
     // Chooses microphone and speaker by the name fragments of the settings (UI thread).
     void applyDriverNames();
     // Raises the named speaker's volume to the floor and unmutes it (the system's audio
@@ -147,6 +153,9 @@ private:
     void onPushedVolume(const Json::Value& data);
 
     TerminalUi* m_pTerminalUi = nullptr;
+    bool m_bClassesBlocked = false;  // UI thread only
+    mutable std::mutex m_offerLock;  // update replies complete on worker threads
+    std::string m_offeredSha256;
     // Conference uri of the sender of the last chat message; the participant the screen is fixed
     // on. Empty when none.
     std::string m_strChatSenderUri;

@@ -64,6 +64,10 @@ void FenwixStudentServer::onPushMessage(const Json::Value& message) {
 }
 
 void FenwixStudentServer::onPushedLogin(const Json::Value& data) {
+    if (m_bClassesBlocked) {
+        LOGW("安全模式，不进入课堂");
+        return;
+    }
     CComConfig& config = *CComConfig::getInstance();
     if (!config.getLoginIdle()) {
         LOGI("正在登录，Zorbel登录不处理");

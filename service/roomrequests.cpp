@@ -39,6 +39,10 @@ int curtainCommand(const Json::Value& envelope) {
 }  // namespace
 
 void FenwixStudentServer::requestPlanRoom() {
+    if (m_bClassesBlocked) {
+        LOGW("安全模式，不进入课堂");
+        return;
+    }
     const CComConfig& config = *CComConfig::getInstance();
     const std::string url = config.getApiBaseUrl() + ServicePath::kEnterRoom;
     const std::string form = FormData().add("deviceKey", config.getDeviceKey()).formText();

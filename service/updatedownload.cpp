@@ -7,6 +7,7 @@
 
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
+#include "service/filedigest.h"
 #include "service/httpblockreader.h"
 #include "service/mainwindowchannel.h"
 #include "service/mainwindowevents.h"
@@ -33,7 +34,8 @@ void UpdateDownload::joinThread() {
     }
 }
 
-void UpdateDownload::start(const std::string& url, const std::string& filePath) {
+void UpdateDownload::start(const std::string& url, const std::string& filePath,
+                           const std::string& expectedSha256) {
     if (m_hThread.joinable()) {
         stopAndWait();
         joinThread();
@@ -45,7 +47,7 @@ void UpdateDownload::start(const std::string& url, const std::string& filePath) 
     }
     m_bRunning = true;
     m_ended = false;
-    m_hThread = std::thread(&UpdateDownload::run, this, url, filePath);
+    m_hThread = std::thread(&UpdateDownload::run, this, url, filePath, expectedSha256);
 }
 
 void UpdateDownload::cancel() {
@@ -76,8 +78,12 @@ void UpdateDownload::sendNotice(unsigned code) {
     m_noticeInFlight = 0;
 }
 
-void UpdateDownload::run(const std::string& url, const std::string& filePath) {
-    const Outcome outcome = transfer(url, filePath);
+void UpdateDownload::run(const std::string& url, const std::string& filePath,
+                         const std::string& expectedSha256) {
+    Outcome outcome = transfer(url, filePath);
+    if (outcome == Outcome::Complete && !expectedSha256.empty()) {
+        outcome = verify(filePath, expectedSha256);
+    }
     bool handOver = false;
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -91,6 +97,20 @@ void UpdateDownload::run(const std::string& url, const std::string& filePath) {
     fenwix::platform::debugTrace("update thread quit\n");
     m_view.onAttemptEnded();
     m_ended = true;
+}
+
+UpdateDownload::Outcome UpdateDownload::verify(const std::string& filePath,
+                                               const std::string& expectedSha256) {
+    const std::string actual = sha256HexOfFile(filePath);
+    if (sameSha256(actual, expectedSha256)) {
+        LOGI("update installer sha256 verified: " << actual);
+        return Outcome::Complete;
+    }
+    // A damaged or foreign installer must never run: the failure tip, no hand-over.
+    LOGE("update installer sha256 mismatch, expected " << expectedSha256 << " got "
+                                                       << (actual.empty() ? "unreadable" : actual));
+    sendNotice(NOTICE_UPDATE_FAILED);
+    return Outcome::Failed;
 }
 
 UpdateDownload::Outcome UpdateDownload::transfer(const std::string& url,

@@ -32,8 +32,10 @@ public:
     UpdateDownload& operator=(const UpdateDownload&) = delete;
 
     // Starts the thread of a new attempt: GET `url`, body into `filePath` (created or truncated).
-    // The thread of an earlier attempt is collected first.
-    void start(const std::string& url, const std::string& filePath);
+    // With `expectedSha256` (hex) a complete download whose digest differs is a failure, never
+    // handed over. The thread of an earlier attempt is collected first.
+    void start(const std::string& url, const std::string& filePath,
+               const std::string& expectedSha256 = std::string());
 
     // The cancel button: a download that completes after this is not handed over. A hand-over
     // already decided stays decided.
@@ -53,8 +55,10 @@ public:
 private:
     enum class Outcome { Incomplete, Complete, Failed };
 
-    void run(const std::string& url, const std::string& filePath);
+    void run(const std::string& url, const std::string& filePath,
+             const std::string& expectedSha256);
     Outcome transfer(const std::string& url, const std::string& filePath);
+    Outcome verify(const std::string& filePath, const std::string& expectedSha256);
     void sendNotice(unsigned code);
     void joinThread();
 

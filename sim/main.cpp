@@ -8,6 +8,7 @@
 #include "sim/options.h"
 #include "sim/portalface.h"
 #include "sim/pushface.h"
+#include "sim/updateoffers.h"
 
 #include <pthread.h>
 #include <signal.h>
@@ -70,6 +71,9 @@ int main(int argc, char** argv) {
     PortalFace portalFace(portal, business, [&listener] {
         return "http://127.0.0.1:" + std::to_string(listener.port());
     });
+    UpdateOffers updateOffers(business, [&listener] {
+        return "http://127.0.0.1:" + std::to_string(listener.port());
+    });
     adminFace.setExtraReset([&portal] { portal.reset(); });
     DemoScript demo(business, push, portal,
                     [&listener] { return "http://127.0.0.1:" + std::to_string(listener.port()); });
@@ -79,6 +83,7 @@ int main(int argc, char** argv) {
     adminFace.install(core);
     console.install(core);
     portalFace.install(core);
+    updateOffers.install(core);
     listener.setOnDown([&push, &portal] {
         push.interruptWaiters();
         portal.interruptWaiters();

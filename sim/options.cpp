@@ -151,6 +151,11 @@ Admin paths are neither recorded nor checked nor replaceable.
   DELETE /admin/strict                forgets the deviations
   GET    /admin/settings              {"port","holdMs","strict"}
   POST   /admin/settings              {"holdMs":N,"strict":bool}
+  POST   /admin/update                {"installerBase64":"..","fault":"none|truncated|corrupted|digest",
+                                       "sha256":true,"deviceKey":".."} serves the installer under
+                                      /files/FenwixStuDesktopSetup and has the update check offer it
+                                      with its sha256 (false: none); a fault serves it broken
+                                      against the intact digest, or offers a wrong digest
   POST   /admin/reset                 forgets replies, requests, deviations, devices, overrides,
                                       push queues and tokens
                                       and the conference portal

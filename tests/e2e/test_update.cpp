@@ -30,7 +30,7 @@ using fenwixtest::SimProcess;
 
 // The installer the build makes, and the packing tools beside this source tree.
 const fs::path kInstaller = fs::path(FENWIX_APP_DIR).parent_path() / "FenwixStuDesktopSetup";
-const fs::path kSourceRoot = fs::path(__FILE__).parent_path().parent_path().parent_path();
+const fs::path kSourceRoot = FENWIX_SOURCE_DIR;
 
 // What the installed terminal sends as its client version, and the newer one it is updated to.
 const char kClientVersion[] = "20190128";
@@ -82,6 +82,11 @@ std::string base64(const std::string& bytes) {
 
 std::string quoted(const fs::path& path) {
     return "'" + path.string() + "'";
+}
+
+std::string sha256Of(const fs::path& path) {
+    const std::string out = e2e::run("sha256sum " + quoted(path)).second;
+    return out.substr(0, out.find(' '));
 }
 
 // A program started in a folder of its choice with a given environment.
@@ -267,6 +272,9 @@ TEST_F(SelfUpdate, OfferedInstallerReplacesTheRunningTerminal) {
     offer["path"] = "updateVersion";
     offer["payload"]["isupdate"] = true;
     offer["payload"]["installUrl"] = sim_.baseUrl() + installerPath;
+    // The offer names the installer's digest: the download is verified before the hand-over.
+    offer["payload"]["sha256"] = sha256Of(sandbox_.root() / "FenwixStuDesktopSetup-newer");
+    ASSERT_EQ(offer["payload"]["sha256"].asString().size(), 64u);
     sim_.setBusiness(offer);
     sandbox_.useBackend(sim_.baseUrl());
 
@@ -290,6 +298,12 @@ TEST_F(SelfUpdate, OfferedInstallerReplacesTheRunningTerminal) {
     EXPECT_EQ(readAll(tmp_ / "FenwixStuDesktopUpdateTestupdate"), newer);
     EXPECT_EQ(readAll(tmp_ / "FenwixUpdate"), readAll(install_ / "FenwixUpdate"));
     EXPECT_NE(readAll(install_ / "install.log").find("installed"), std::string::npos);
+    EXPECT_NE(logsOf(install_).find("update installer sha256 verified"), std::string::npos);
+    // The replaced version is kept for a rollback until the new one reaches the backend, which
+    // it has by now.
+    EXPECT_TRUE(fs::exists(install_ / ".previous" / "FenwixUpdate"));
+    EXPECT_TRUE(e2e::waitUntil([&] { return !fs::exists(install_ / ".update-trial"); }, 20s))
+        << "the newer terminal did not record that it reached the backend";
 }
 
 }  // namespace

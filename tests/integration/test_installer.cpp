@@ -254,4 +254,112 @@ TEST_F(Installer, HandedOverByTheUpdaterReplacesTheRunningTerminal) {
     EXPECT_EQ(readFile(target_ / program_), terminalScript("v2"));
 }
 
+TEST_F(Installer, KeepsTheVersionItReplacesForItsTrial) {
+    ASSERT_EQ(run({packVersion("v1").string()}, installEnv(false)), 0);
+    EXPECT_FALSE(fs::exists(target_ / ".update-trial")) << "a first install replaces nothing";
+    writeFile(target_ / "ini/desktop.ini", "[CONFIG]\nlocal=1\n");
+
+    ASSERT_EQ(
+        run({packVersion("v2", {{"ini/desktop.ini", "shipped"}}).string()}, installEnv(false)), 0);
+
+    EXPECT_EQ(readFile(target_ / program_), terminalScript("v2"));
+    EXPECT_EQ(readFile(target_ / ".previous" / program_), terminalScript("v1"));
+    EXPECT_FALSE(fs::exists(target_ / ".previous" / "ini")) << "the settings are never rolled back";
+    EXPECT_EQ(readFile(target_ / ".update-trial"), "starts=0\n");
+    EXPECT_FALSE(fs::exists(target_ / ".installing"));
+}
+
+TEST_F(Installer, LeavesTheStartToASupervisor) {
+    auto env = installEnv(true);
+    env["FENWIX_SUPERVISED"] = "1";
+    ASSERT_EQ(run({packVersion("v1").string()}, env), 0);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_FALSE(fs::exists(marker_)) << "the supervisor starts the terminal, not the installer";
+    EXPECT_NE(readFile(target_ / "install.log").find("the supervisor starts"), std::string::npos);
+}
+
+// The kiosk launcher with stand-in terminals: a packaged tree, the user's program folder, and
+// the rollback of a self-update that never reaches the backend.
+class KioskLauncher : public Installer {
+protected:
+    void SetUp() override {
+        Installer::SetUp();
+        program_ = "FenwixStuDesktop";  // the name the launcher starts
+        packaged_ = dir_ / "usr-lib-fenwix";
+    }
+
+    void package(const std::string& packageVersion, const std::string& terminal) {
+        writeFile(packaged_ / program_, terminal, fs::perms::owner_all);
+        writeFile(packaged_ / "images/main/bg.png", "picture " + packageVersion);
+        writeFile(packaged_ / "ini/desktop.ini", "shipped");
+        writeFile(packaged_ / "package-version", packageVersion + "\n");
+    }
+
+    // One start as the user unit makes it; the exit code of the terminal it became.
+    int start() {
+        fs::remove(marker_);
+        auto env = installEnv(true);
+        env["FENWIX_PACKAGED_DIR"] = packaged_.string();
+        return run({FENWIX_KIOSK_LAUNCHER}, env);
+    }
+
+    fs::path packaged_;
+};
+
+TEST_F(KioskLauncher, SetsUpTheProgramFolderFromEachPackageVersionKeepingTheSettings) {
+    writeFile(target_ / "ini/desktop.ini", "local");
+    package("1.0", terminalScript("p1"));
+    EXPECT_EQ(start(), 0);
+    EXPECT_EQ(readFile(marker_), "p1 " + target_.string() + "\n");
+    EXPECT_EQ(readFile(target_ / "images/main/bg.png"), "picture 1.0");
+    EXPECT_EQ(readFile(target_ / "ini/desktop.ini"), "local");
+
+    // A self-update since then is kept while the package stays the same...
+    ASSERT_EQ(run({packVersion("s2").string()}, installEnv(false)), 0);
+    EXPECT_EQ(start(), 0);
+    EXPECT_EQ(readFile(marker_), "s2 " + target_.string() + "\n");
+
+    // ...and an upgrade of the package replaces it.
+    package("1.1", terminalScript("p2"));
+    EXPECT_EQ(start(), 0);
+    EXPECT_EQ(readFile(marker_), "p2 " + target_.string() + "\n");
+    EXPECT_EQ(readFile(target_ / "ini/desktop.ini"), "local");
+}
+
+TEST_F(KioskLauncher, RestoresTheVersionBeforeAnUpdateThatNeverReachesTheBackend) {
+    package("1.0", terminalScript("p1"));
+    EXPECT_EQ(start(), 0);
+    // The new version ends at once without reaching the backend, as a broken build would.
+    const fs::path broken = dir_ / "tree-broken";
+    writeFile(broken / program_, terminalScript("broken") + "exit 1\n", fs::perms::owner_all);
+    ASSERT_EQ(run({pack(broken, "setup-broken").string()}, installEnv(false)), 0);
+
+    // Restart=on-failure starts it again after each non-zero exit.
+    std::vector<std::string> versions;
+    for (int starts = 0; starts < 6; ++starts) {
+        const int code = start();
+        versions.push_back(readFile(marker_).substr(0, readFile(marker_).find(' ')));
+        if (code == 0) {
+            break;
+        }
+    }
+    EXPECT_EQ(versions, (std::vector<std::string>{"broken", "broken", "broken", "p1"}));
+    EXPECT_FALSE(fs::exists(target_ / ".update-trial"));
+    EXPECT_FALSE(fs::exists(target_ / ".previous"));
+    EXPECT_NE(readFile(target_ / "install.log").find("previous version restored"),
+              std::string::npos);
+}
+
+TEST_F(KioskLauncher, KeepsAnUpdateThatReachedTheBackend) {
+    package("1.0", terminalScript("p1"));
+    EXPECT_EQ(start(), 0);
+    ASSERT_EQ(run({packVersion("v2").string()}, installEnv(false)), 0);
+    // What the terminal does on its first answered heartbeat.
+    fs::remove(target_ / ".update-trial");
+    for (int starts = 0; starts < 4; ++starts) {
+        EXPECT_EQ(start(), 0);
+        EXPECT_EQ(readFile(marker_), "v2 " + target_.string() + "\n");
+    }
+}
+
 }  // namespace

@@ -354,4 +354,62 @@ TEST(SimCommandLine, PrintsTheListeningLineAndServesTheConsole) {
     EXPECT_NE(page->body.find("/admin/"), std::string::npos);
 }
 
+// --- update offers ---------------------------------------------------------------------------
+
+struct UpdateOfferCase {
+    const char* name;
+    const char* spec;    // JSON members beside the installer
+    std::string served;  // what the installer address serves
+    bool intactDigest;   // the offer names the digest of the intact installer
+    bool digest;         // the offer names a digest at all
+};
+
+class SimUpdateOffer : public SimAdmin, public ::testing::WithParamInterface<UpdateOfferCase> {};
+
+// The installer "abc", whose digest is the well-known one.
+TEST_P(SimUpdateOffer, ServesTheInstallerAndOffersItWithItsDigest) {
+    const std::string abcSha256 =
+        "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    Json::Value spec = fenwixtest::simParseJson(std::string("{") + GetParam().spec + "}");
+    spec["installerBase64"] = "YWJj";
+    sim_->admin("POST", "/admin/update", spec);
+
+    auto c = sim_->client();
+    auto file = c.Get("/files/FenwixStuDesktopSetup");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->body, GetParam().served);
+    auto check = c.Post("/api/business/app/updateVersion", std::string("uniqueno=a", 11),
+                        "application/x-www-form-urlencoded");
+    ASSERT_TRUE(check);
+    const Json::Value offer = fenwixtest::simParseJson(check->body)["payload"];
+    EXPECT_TRUE(offer["isupdate"].asBool());
+    EXPECT_EQ(offer["installUrl"].asString(), sim_->baseUrl() + "/files/FenwixStuDesktopSetup");
+    EXPECT_EQ(offer.isMember("sha256"), GetParam().digest);
+    if (GetParam().digest) {
+        EXPECT_EQ(offer["sha256"].asString() == abcSha256, GetParam().intactDigest);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, SimUpdateOffer,
+    ::testing::Values(UpdateOfferCase{"Intact", "", "abc", true, true},
+                      UpdateOfferCase{"WithoutDigest", R"("sha256":false)", "abc", true, false},
+                      UpdateOfferCase{"Truncated", R"("fault":"truncated")", "a", true, true},
+                      UpdateOfferCase{
+                          "Corrupted", R"("fault":"corrupted")",
+                          std::string("a") + static_cast<char>(~'b') + static_cast<char>(~'c'),
+                          true, true},
+                      UpdateOfferCase{"WrongDigest", R"("fault":"digest")", "abc", false, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SimAdmin, UpdateOfferRefusesWhatItCannotServe) {
+    for (const char* body : {R"({"installerBase64":"%%%"})", R"({"fault":"none"})",
+                             R"({"installerBase64":"YWJj","fault":"melted"})"}) {
+        auto c = sim_->client();
+        auto r = c.Post("/admin/update", body, "application/json");
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->status, 400) << body;
+    }
+}
+
 }  // namespace

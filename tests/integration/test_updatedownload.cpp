@@ -247,6 +247,40 @@ INSTANTIATE_TEST_SUITE_P(
                       CompleteCase{"Large", 1000 * kBlock + 17, 1001}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// ---- the offered digest ----
+
+struct DigestCase {
+    const char* name;
+    std::string sha256;  // offered with the installer
+    std::vector<unsigned> notices;
+};
+
+class UpdateOfferedDigest : public UpdateDownloadTest,
+                            public ::testing::WithParamInterface<DigestCase> {};
+
+// The body "abc": its digest is the well-known one below.
+TEST_P(UpdateOfferedDigest, DecidesTheHandOver) {
+    serve("/files/setup.bin", "abc");
+    download_->start(sim_.baseUrl() + "/files/setup.bin", installer_, GetParam().sha256);
+    ASSERT_TRUE(view_.waitEnded());
+    download_->stopAndWait();
+    EXPECT_EQ(notices(), GetParam().notices);
+}
+
+const std::string kAbcSha256 = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+
+INSTANTIATE_TEST_SUITE_P(
+    Offers, UpdateOfferedDigest,
+    ::testing::Values(DigestCase{"NoneOffered", "", {NOTICE_UPDATE_DOWNLOADED}},
+                      DigestCase{"Matching", kAbcSha256, {NOTICE_UPDATE_DOWNLOADED}},
+                      DigestCase{"MatchingInCapitals",
+                                 "BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD",
+                                 {NOTICE_UPDATE_DOWNLOADED}},
+                      DigestCase{"OtherFile", std::string(64, '0'), {NOTICE_UPDATE_FAILED}},
+                      DigestCase{"Truncated", kAbcSha256.substr(0, 63), {NOTICE_UPDATE_FAILED}},
+                      DigestCase{"NotHex", kAbcSha256.substr(0, 63) + "g", {NOTICE_UPDATE_FAILED}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(UpdateDownloadTest, RequestIsOneGetWithTheFormTypeAndNoBody) {
     serve("/files/setup.bin", "abc");
     runToEnd(sim_.baseUrl() + "/files/setup.bin?version=2");
