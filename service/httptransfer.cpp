@@ -90,6 +90,11 @@ bool setCommonOptions(CURL* easy, const ParsedUrl& url, const curl_slist* header
     ok = ok && curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs) == CURLE_OK;
+    // The connect bound covers the name lookup, but without this libcurl still waits for a
+    // timed-out lookup to come back (up to the system resolver's own time-outs) before it
+    // returns: a backend whose name server does not answer would stall every request, and the
+    // shutdown behind them, well past the bound.
+    ok = ok && curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L) == CURLE_OK;
     ok = ok &&
          curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, kStallLimitBytesPerSecond) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallTimeSeconds) == CURLE_OK;

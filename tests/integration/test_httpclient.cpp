@@ -22,6 +22,7 @@
 #include "support/logcapture.h"
 #include "support/simprocess.h"
 #include "support/tempfolder.h"
+#include "support_stalledlookup.h"
 
 using fenwixtest::simBase64Decode;
 using fenwixtest::SimProcess;
@@ -310,6 +311,20 @@ TEST_F(HttpClientSim, StalledReplyTimesOutAfterTheReceiveBound) {
     EXPECT_GE(elapsed, 2500ms);
     EXPECT_LT(elapsed, 6000ms);
     EXPECT_FALSE(netOk());
+    EXPECT_TRUE(
+        log_.contains("http CInternetException " + std::to_string(CURLE_OPERATION_TIMEDOUT)));
+}
+
+// A name server that does not answer: the request ends at the connect bound, it does not wait
+// for the lookup to give up (which took the shutdown's reports seconds past their bound).
+TEST_F(HttpClientSim, StalledNameLookupEndsAtTheConnectBound) {
+    const std::string target = std::string("http://") + kStalledLookupHost + "/api/ping";
+    const auto start = Clock::now();
+    std::string reply;
+    EXPECT_FALSE(client_.post(target, "a=1", reply));
+    const auto elapsed = Clock::now() - start;
+    EXPECT_GE(elapsed, 2500ms);
+    EXPECT_LT(elapsed, kStalledLookupTime - 2000ms);
     EXPECT_TRUE(
         log_.contains("http CInternetException " + std::to_string(CURLE_OPERATION_TIMEDOUT)));
 }
