@@ -56,15 +56,6 @@ std::vector<std::string> TerminalSandbox::environment() const {
     if (env.count("DISPLAY") == 0) {
         env["QT_QPA_PLATFORM"] = "offscreen";
     }
-    // In sanitizer builds: what the desktop's own libraries keep for the process life is not
-    // the terminal's leak.
-    const fs::path suppressions = root_ / "lsan.supp";
-    {
-        std::ofstream out(suppressions);
-        out << "leak:libdbus-1.so\nleak:libfontconfig.so\n";
-    }
-    std::string& lsan = env["LSAN_OPTIONS"];
-    lsan += (lsan.empty() ? "" : ":") + std::string("suppressions=") + suppressions.string();
     std::vector<std::string> out;
     for (const auto& [key, value] : env) {
         out.push_back(key + "=" + value);
@@ -149,6 +140,17 @@ std::string readFile(const fs::path& path) {
 void TerminalSandbox::useBackend(const std::string& baseUrl) const {
     std::ofstream(root_ / "ini" / "desktop.ini")
         << "[CONFIG]\napibaseurl=" << baseUrl << "\npushbaseurl=" << baseUrl << "\n";
+}
+
+std::string terminalLog(const TerminalSandbox& sandbox, pid_t pid) {
+    char pidText[16];
+    std::snprintf(pidText, sizeof pidText, "_%06u_", static_cast<unsigned>(pid));
+    for (const auto& file : sandbox.logFiles()) {
+        if (file.filename().string().find(pidText) != std::string::npos) {
+            return readFile(file);
+        }
+    }
+    return "";
 }
 
 bool displayAnswers() {
