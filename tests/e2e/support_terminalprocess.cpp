@@ -142,17 +142,6 @@ void TerminalSandbox::useBackend(const std::string& baseUrl) const {
         << "[CONFIG]\napibaseurl=" << baseUrl << "\npushbaseurl=" << baseUrl << "\n";
 }
 
-std::string terminalLog(const TerminalSandbox& sandbox, pid_t pid) {
-    char pidText[16];
-    std::snprintf(pidText, sizeof pidText, "_%06u_", static_cast<unsigned>(pid));
-    for (const auto& file : sandbox.logFiles()) {
-        if (file.filename().string().find(pidText) != std::string::npos) {
-            return readFile(file);
-        }
-    }
-    return "";
-}
-
 bool displayAnswers() {
     static const bool answers = waitUntil([] { return run("xdpyinfo >/dev/null 2>&1").first == 0; },
                                           std::chrono::seconds(15));

@@ -52,8 +52,6 @@ private:
 };
 
 std::string readFile(const std::filesystem::path& path);
-// The log the terminal with this process id wrote in the sandbox; empty while there is none.
-std::string terminalLog(const TerminalSandbox& sandbox, pid_t pid);
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound);
 // Runs a command line through the shell; its exit status and standard output.
 std::pair<int, std::string> run(const std::string& command);

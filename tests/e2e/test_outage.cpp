@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "support/simprocess.h"
+#include "support_checks.h"
 #include "support_terminalprocess.h"
 
 namespace {
@@ -111,14 +112,6 @@ std::string queryValue(const Json::Value& request, const std::string& name) {
     return query.substr(start, query.find('&', start) - start);
 }
 
-int countIn(const std::string& text, const std::string& what) {
-    int n = 0;
-    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-        ++n;
-    }
-    return n;
-}
-
 Json::Value command(const std::string& deviceKey, const char* type) {
     Json::Value c;
     c["deviceKey"] = deviceKey;
@@ -163,7 +156,7 @@ protected:
 
     std::string log() const { return e2e::terminalLog(*sandbox_, terminal_->pid()); }
     bool waitLogged(const std::string& text, std::chrono::milliseconds bound, int times = 1) {
-        return e2e::waitUntil([&] { return countIn(log(), text) >= times; }, bound);
+        return e2e::waitUntil([&] { return e2e::countIn(log(), text) >= times; }, bound);
     }
 
     // The recorded requests of a path that came after the request numbered `seq`.
@@ -209,8 +202,8 @@ TEST_F(Outage, TerminalStaysUpShowsOfflineAndPicksTheBackendUpAgain) {
     const std::string tokenBefore = queryValue(polls[polls.size() - 1], "token");
     ASSERT_FALSE(tokenBefore.empty());
     const int seqBefore = lastSeq();
-    const int offlineBefore = countIn(log(), "网络已断开");
-    const int onlineBefore = countIn(log(), "网络已连接");
+    const int offlineBefore = e2e::countIn(log(), "网络已断开");
+    const int onlineBefore = e2e::countIn(log(), "网络已连接");
 
     const int seconds = outageSeconds();
     sim_->down(seconds * 1000);
@@ -235,7 +228,7 @@ TEST_F(Outage, TerminalStaysUpShowsOfflineAndPicksTheBackendUpAgain) {
 
     // It obeys pushed commands again: out of the class and back in (so that it holds what it
     // held before), and a volume command.
-    const int logoutsBefore = countIn(log(), "OnAnalyzeLogoutSuccess");
+    const int logoutsBefore = e2e::countIn(log(), "OnAnalyzeLogoutSuccess");
     sim_->admin("POST", "/admin/push", command(deviceKey, "vLogout"));
     ASSERT_TRUE(waitLogged("OnAnalyzeLogoutSuccess", 30s, logoutsBefore + 1));
     sim_->admin("POST", "/admin/push", loginCommand(deviceKey));
