@@ -237,7 +237,8 @@ TEST_F(HttpClientSim, LongFormArrivesWhole) {
     }
     const std::string form = "deviceKey=k1&logs=" + names + "&temp=";
     std::string reply;
-    ASSERT_TRUE(client_.post(url("/api/business/app/reportLogsInfo"), form, reply));
+    ASSERT_TRUE(client_.post(url("/api/business/app/reportLogsInfo"), form, reply))
+        << ::testing::PrintToString(log_.lines());
     const AsyncOutcome async = awaitRequest([&](HttpRequestCompletion done) {
         return client_.postAsync(url("/api/business/app/reportLogsInfo"), form, done, 13);
     });
