@@ -531,7 +531,6 @@ void CFenwixDlg::OnCtrlClicked(unsigned id) {
         case ID_TOOL_CAMERA:
         case ID_TOOL_SPEAKER:
         case ID_TOOL_MIC:
-        case ID_TOOL_SETTINGS:
         case ID_DEVICE_CHECK:
             // Tool bar commands, the device check, the update and the class entry are handled
             // here once their windows and sessions exist.
@@ -542,6 +541,9 @@ void CFenwixDlg::OnCtrlClicked(unsigned id) {
             break;
         case ID_TOOL_QUIT:
             OnLeaveClassClicked();
+            break;
+        case ID_TOOL_SETTINGS:
+            OnSettingsClicked();
             break;
         case ID_ENTER_CLASS:
             OnEnterClassClicked();

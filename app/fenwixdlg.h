@@ -226,6 +226,8 @@ private:
     void DestroyOfflineNotice();
     void CheckLivePreview();
     bool HandleKey(QKeyEvent* key);
+    // The settings window (fenwixdlgsettings.cpp).
+    void OnSettingsClicked();
     void SendNotice(unsigned code, std::intptr_t lParam);
 
     // Members in the order of the controller's data model; components of later stages are

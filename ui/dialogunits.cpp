@@ -17,3 +17,9 @@ QSize dialogUnitsToPixels(const QFont& font, int widthUnits, int heightUnits) {
     const int baseY = metrics.height();
     return {(widthUnits * baseX + 2) / 4, (heightUnits * baseY + 4) / 8};
 }
+
+QRect dialogUnitsToRect(const QFont& font, int x, int y, int widthUnits, int heightUnits) {
+    const QSize corner = dialogUnitsToPixels(font, x, y);
+    return {QPoint(corner.width(), corner.height()),
+            dialogUnitsToPixels(font, widthUnits, heightUnits)};
+}

@@ -316,8 +316,9 @@ bool ConferenceClient::answerRequest(unsigned int code, void* param, unsigned in
             std::memset(list.get(), 0, sizeof(*list));
             const size_t n = std::min<size_t>(participants_.size(), VIDYO_CLIENT_MAX_PARTICIPANTS);
             list->numberParticipants = static_cast<std::uint32_t>(n);
+            const StatisticsState state = statisticsStateLocked();
             for (size_t i = 0; i < n; ++i) {
-                const Participant& p = participants_[i];
+                const Participant p = shownRates(state, participants_[i]);
                 VidyoClientParticipantEntry& e = list->entries[i];
                 putText(e.uri, sizeof(e.uri), p.uri);
                 putText(e.name, sizeof(e.name), p.name);
@@ -368,11 +369,19 @@ bool ConferenceClient::answerRequest(unsigned int code, void* param, unsigned in
     }
 }
 
+StatisticsState ConferenceClient::statisticsStateLocked() {
+    // Own video is sent only while in a room with the camera on.
+    StatisticsState state;
+    state.inRoom = !room_.empty();
+    state.sendingVideo = state.inRoom && !cameraMuted_ && !serverCameraMuted_;
+    state.sendingAudio = state.inRoom && !micMuted_ && !serverMicMuted_;
+    state.ownUri = ownUri_;
+    state.pinned = pinned_;
+    state.drawnRate = drawnRate_.sample(renderer_.framesDrawn(), nowMs());
+    return state;
+}
+
 void ConferenceClient::fillStatistics(unsigned int code, void* param) {
-    // Own video is sent only while in a room with the camera on; what is received is the sum of
-    // what the others send this way.
-    const bool sendingVideo = !room_.empty() && !cameraMuted_ && !serverCameraMuted_;
-    const bool sendingAudio = !room_.empty() && !micMuted_ && !serverMicMuted_;
     switch (code) {
         case VIDYO_CLIENT_REQUEST_GET_CPU_USAGE: {
             rusage usage{};
@@ -391,36 +400,19 @@ void ConferenceClient::fillStatistics(unsigned int code, void* param) {
             return;
         }
         case VIDYO_CLIENT_REQUEST_GET_LOCAL_VIDEO_INFO: {
-            VidyoClientLocalVideoInfo info{};
-            info.width = sendingVideo ? 1280 : 0;
-            info.height = sendingVideo ? 720 : 0;
+            const VidyoClientLocalVideoInfo info = localVideoInfo(statisticsStateLocked());
             std::memcpy(param, &info, sizeof(info));
             return;
         }
         case VIDYO_CLIENT_REQUEST_GET_FRAME_RATE_INFO: {
-            VidyoClientFrameRateInfo info{};
-            info.captureFrameRate = sendingVideo ? 30 : 0;
-            info.sendFrameRate = sendingVideo ? 30 : 0;
+            const VidyoClientFrameRateInfo info = frameRateInfo(statisticsStateLocked());
             std::memcpy(param, &info, sizeof(info));
             return;
         }
         default:
             break;
     }
-    VidyoClientBandwidthInfo info{};
-    info.actualSendBwVideo = sendingVideo ? 1024 : 0;
-    info.actualSendBwAudio = sendingAudio ? 48 : 0;
-    info.actualSendBwApplication = 0;
-    info.actualSendBwMax = info.actualSendBwVideo + info.actualSendBwAudio;
-    info.availSendBwMax = room_.empty() ? 0 : 4096;
-    for (const Participant& p : participants_) {
-        if (p.uri != ownUri_) {
-            info.actualRecvBwVideo += static_cast<std::uint32_t>(std::max(0, p.videoKbps));
-            info.actualRecvBwAudio += static_cast<std::uint32_t>(std::max(0, p.audioKbps));
-        }
-    }
-    info.actualRecvBwMax = info.actualRecvBwVideo + info.actualRecvBwAudio;
-    info.availRecvBwMax = room_.empty() ? 0 : std::max<std::uint32_t>(8192, info.actualRecvBwMax);
+    const VidyoClientBandwidthInfo info = bandwidthInfo(statisticsStateLocked(), participants_);
     std::memcpy(param, &info, sizeof(info));
 }
 

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "sdk/vidyoclient/outeventqueue.h"
+#include "sdk/vidyoclient/participant.h"
 #include "sdk/vidyoclient/portalconnection.h"
+#include "sdk/vidyoclient/statistics.h"
 #include "sdk/vidyoclient/videorenderer.h"
 #include "sdk/vidyoclient/vidyoclient.h"
 
@@ -19,14 +21,6 @@
 #include <vector>
 
 namespace vidyoclient {
-
-struct Participant {
-    std::string uri;
-    std::string name;  // UTF-8
-    std::string participantId;
-    std::int32_t width = 0, height = 0, videoKbps = 0, audioKbps = 0;
-    std::int32_t frameRate = 0, decodedFrameRate = 0, displayedFrameRate = 0;
-};
 
 class ConferenceClient {
 public:
@@ -52,6 +46,7 @@ private:
     // Requests, answered from local state.
     bool answerRequest(unsigned int code, void* param, unsigned int size);
     void fillStatistics(unsigned int code, void* param);
+    StatisticsState statisticsStateLocked();
     void refreshDevices();
 
     // Worker thread.
@@ -101,6 +96,7 @@ private:
     long long pollFailingSinceMs_ = 0;
     long long cpuWallUs_ = 0, cpuUsedUs_ = 0;
     std::uint32_t cpuPercent_ = 0;
+    FrameRateMeter drawnRate_;
 
     std::atomic<bool> started_{false};
     std::atomic<bool> stopping_{false};

@@ -5,6 +5,7 @@
 
 #include <gst/gst.h>
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -22,12 +23,15 @@ public:
     bool start(std::uintptr_t window, int width, int height, const std::string& caption);
     void setCaption(const std::string& caption);
     bool drawing() const;
+    // Frames handed to the window since the renderer was made; read for the statistics.
+    std::uint64_t framesDrawn() const { return frames_.load(); }
     void stop();
 
 private:
     mutable std::mutex mutex_;
     GstElement* pipeline_ = nullptr;
     GstElement* caption_ = nullptr;
+    std::atomic<std::uint64_t> frames_{0};
 };
 
 }  // namespace vidyoclient

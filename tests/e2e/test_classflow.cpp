@@ -333,3 +333,68 @@ TEST_F(ClassFlow, BackendGoingAwayInClassShowsTheOfflineNoticeAndTheClassGoesOn)
 }
 
 }  // namespace
+
+namespace {
+
+// The visible windows of a process, as X window ids.
+std::vector<std::string> visibleWindows(pid_t pid) {
+    std::vector<std::string> out;
+    std::istringstream ids(
+        e2e::run("xdotool search --onlyvisible --pid " + std::to_string(pid) + " --name ''")
+            .second);
+    for (std::string id; std::getline(ids, id);) {
+        if (!id.empty()) {
+            out.push_back(id);
+        }
+    }
+    return out;
+}
+
+int windowWidth(const std::string& window) {
+    std::istringstream shell(e2e::run("xdotool getwindowgeometry --shell " + window).second);
+    for (std::string line; std::getline(shell, line);) {
+        if (line.rfind("WIDTH=", 0) == 0) {
+            return std::atoi(line.c_str() + 6);
+        }
+    }
+    return 0;
+}
+
+bool settingsShown(pid_t pid) {
+    return e2e::run("xdotool search --onlyvisible --pid " + std::to_string(pid) +
+                    " --name '^设置$' >/dev/null 2>&1")
+               .first == 0;
+}
+
+TEST_F(ClassFlow, AltSInTheScreenWindowOpensTheSettingsWindow) {
+    ASSERT_NO_FATAL_FAILURE(startRegistered());
+    pushLogIn();
+    ASSERT_TRUE(waitLogged("用户模式登录成功", 40s));
+    ASSERT_TRUE(waitLogged("当前状态 : status = 2", 5s));  // the screen window is up
+    std::string screen;
+    ASSERT_TRUE(e2e::waitUntil(
+        [&] {
+            for (const std::string& w : visibleWindows(terminal_->pid())) {
+                if (windowWidth(w) >= 1900) {  // the screen window fills the display
+                    screen = w;
+                }
+            }
+            return !screen.empty();
+        },
+        10s));
+    EXPECT_EQ(
+        e2e::run("xdotool windowfocus --sync " + screen + " key --clearmodifiers alt+s").first, 0);
+    ASSERT_TRUE(e2e::waitUntil([&] { return settingsShown(terminal_->pid()); }, 10s))
+        << "no settings window";
+    std::this_thread::sleep_for(1s);  // a few statistics refreshes
+    screenshot("class-settings.png");
+    EXPECT_EQ(countIn(log(), "has no handler in this build"), 0);
+    ASSERT_TRUE(terminal_->running());
+
+    // Ended while the window is open, it shuts down as usual.
+    terminal_->signal(SIGTERM);
+    EXPECT_EQ(terminal_->waitExit(20s), 0);
+    EXPECT_EQ(countIn(log(), "CFenwixDlg::~CFenwixDlg()"), 1);
+}
+
+}  // namespace
