@@ -118,7 +118,7 @@ void FenwixBaseServer::checkPendingUsersLocked() {
                 }
                 LOGI("当前用户状用户身份为用户，执行退出操作 \n");
                 config().setInConference(false);
-                startLeaveLocked();
+                startLogoutLocked();
                 return;
             default:  // logging in, leaving, linking: the outcome event checks again
                 LOGI("等待当前操作完成 \n");
@@ -143,6 +143,24 @@ bool FenwixBaseServer::startLeaveLocked() {
     return vidyo_.leaveConference();
 }
 
+void FenwixBaseServer::startLogoutLocked() {
+    // No room is held (the link failed or never ran): only the log-in session is left to close.
+    config().setConferenceJoined(false);
+    current_->state = USER_LEAVING;
+    LOGI("开始退出用户 \n");
+    vidyo_.logout();
+}
+
+bool FenwixBaseServer::becomeIdleLocked() {
+    current_->state = USER_IDLE;
+    if (!pending_.empty()) {
+        checkPendingUsersLocked();
+        return false;
+    }
+    LOGI("用户退出完毕 \n");
+    return true;
+}
+
 void FenwixBaseServer::forceGuestLogin() {
     Lock lock(mutex_);
     LOGI("强制当前用户已游客身份登录");
@@ -157,12 +175,38 @@ void FenwixBaseServer::forceGuestLogin() {
 
 int FenwixBaseServer::exitConference() {
     Lock lock(mutex_);
-    if (current_->state == USER_IDLE) {
+    const std::int32_t state = current_->state;
+    if (state == USER_IDLE) {
         return -1;
     }
     config().setInConference(false);
     pending_.clear();
-    return startLeaveLocked() ? 1 : 0;
+    switch (state) {
+        case USER_LOGGING_IN:
+        case USER_LINKING:
+        case USER_LEAVING:
+            // Nothing to send now: a leave is under way already, or there is no room to leave
+            // yet. The outcome of the command under way ends the leave (see the outcome
+            // handlers), so a late join cannot enter the class after it.
+            LOGI("等待当前操作完成后退出 \n");
+            config().setConferenceJoined(false);
+            current_->state = USER_LEAVING;
+            return 1;
+        case USER_LINK_FAILED:
+            if (current_->guest == 0) {
+                startLogoutLocked();
+                return 1;
+            }
+            [[fallthrough]];
+        case USER_LOGIN_FAILED:
+            // Nothing is held by the library: logged out at once.
+            config().setConferenceJoined(false);
+            current_->state = USER_IDLE;
+            postToMainWindow(WM_CONF_LOGGED_OUT, 0, 0);
+            return 1;
+        default:
+            return startLeaveLocked() ? 1 : 0;
+    }
 }
 
 bool FenwixBaseServer::isMicrophoneMuted() {
@@ -207,8 +251,14 @@ void FenwixBaseServer::onLoginSuccess() {
     if (current_->guest != 0) {
         return;  // a log-in abandoned for the guest path
     }
+    if (current_->state == USER_LEAVING) {
+        // Left while logging in: the new session is closed, no room is entered.
+        LOGI("当前用户已退出, 不执行link操作 \n");
+        startLogoutLocked();
+        return;
+    }
     if (current_->state != USER_LOGGING_IN) {
-        // The user left while logging in: linking now would enter the room after the leave.
+        // No log-in is awaited any more: linking now would enter a room nobody asked for.
         LOGI("当前用户已不在登录中, 不执行link操作 \n");
         return;
     }
@@ -217,27 +267,41 @@ void FenwixBaseServer::onLoginSuccess() {
 }
 
 void FenwixBaseServer::onLoginFailed() {
+    unsigned outcome = WM_CONF_LOGIN_FAILED;
     {
         Lock lock(mutex_);
-        if (current_->state != USER_LOGGING_IN) {
-            // The late answer of a log-in that was abandoned, for the guest path or by leaving:
-            // the user must not be marked failed nor reported as refused.
+        if (current_->state == USER_LEAVING && current_->guest == 0) {
+            // Left while logging in and the log-in failed: nothing is left to close.
+            if (!becomeIdleLocked()) {
+                return;
+            }
+            outcome = WM_CONF_LOGGED_OUT;
+        } else if (current_->state != USER_LOGGING_IN) {
+            // The late answer of a log-in that was abandoned for the guest path: the user must
+            // not be marked failed nor reported as refused.
             LOGI("当前用户已不在登录中, 忽略登录失败结果 \n");
             return;
-        }
-        current_->state = USER_LOGIN_FAILED;
-        LOGI("用户登录失败 \n");
-        if (!pending_.empty()) {
-            checkPendingUsersLocked();
-            return;
+        } else {
+            current_->state = USER_LOGIN_FAILED;
+            LOGI("用户登录失败 \n");
+            if (!pending_.empty()) {
+                checkPendingUsersLocked();
+                return;
+            }
         }
     }
-    sendPlain(WM_CONF_LOGIN_FAILED);
+    sendPlain(outcome);
 }
 
 void FenwixBaseServer::onJoinSuccess() {
     {
         Lock lock(mutex_);
+        if (current_->state == USER_LEAVING) {
+            // Left while linking: the room just entered is left at once, the class never shown.
+            LOGI("当前用户已退出, 离开刚加入的会议 \n");
+            vidyo_.leaveConference();
+            return;
+        }
         current_->state = USER_IN_CONFERENCE;
         if (!pending_.empty()) {
             checkPendingUsersLocked();
@@ -255,16 +319,29 @@ void FenwixBaseServer::onJoinSuccess() {
 }
 
 void FenwixBaseServer::onJoinFailed() {
+    unsigned outcome = WM_CONF_JOIN_FAILED;
     {
         Lock lock(mutex_);
         LOGI("加入会议失败 \n");
-        current_->state = USER_LINK_FAILED;
-        if (!pending_.empty()) {
-            checkPendingUsersLocked();
-            return;
+        if (current_->state == USER_LEAVING) {
+            // Left while linking and the link failed: only logged out, no guest attempt.
+            if (current_->guest == 0) {
+                startLogoutLocked();
+                return;
+            }
+            if (!becomeIdleLocked()) {
+                return;
+            }
+            outcome = WM_CONF_LOGGED_OUT;
+        } else {
+            current_->state = USER_LINK_FAILED;
+            if (!pending_.empty()) {
+                checkPendingUsersLocked();
+                return;
+            }
         }
     }
-    sendPlain(WM_CONF_JOIN_FAILED);
+    sendPlain(outcome);
 }
 
 void FenwixBaseServer::onLeaveSuccess() {

@@ -108,6 +108,10 @@ private:
     void startLoginLocked();
     void startLinkLocked();
     bool startLeaveLocked();
+    void startLogoutLocked();
+    // Idle again; starts the next queued record, or returns true when the caller is to report
+    // the log-out.
+    bool becomeIdleLocked();
 
     VidyoServer vidyo_;
     // Recursive: a library that reports an outcome from inside the command call must not

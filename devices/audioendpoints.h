@@ -36,7 +36,8 @@ public:
     // server allows more). Nothing when it cannot be read.
     virtual std::optional<float> volumeScalar(const std::string& id) = 0;
 
-    // Sets every channel of a playback endpoint to the scalar. False on failure.
+    // Sets a playback endpoint's master volume (the scalar read above) keeping the balance of
+    // its channels. False on failure.
     virtual bool setVolumeScalar(const std::string& id, float scalar) = 0;
     virtual bool setMute(const std::string& id, bool mute) = 0;
 };

@@ -89,6 +89,23 @@ void onSuccess(pa_context*, int success, void* userdata) {
     answer->done = true;
 }
 
+// The channels scaled so that their average becomes `level`, keeping their balance: flattening
+// an unbalanced sink to its average would lower its louder channels.
+pa_cvolume withAverage(const pa_cvolume& current, pa_volume_t level) {
+    pa_cvolume out = current;
+    const pa_volume_t average = pa_cvolume_avg(&current);
+    if (average == PA_VOLUME_MUTED) {
+        pa_cvolume_set(&out, current.channels, level);
+        return out;
+    }
+    const double factor = static_cast<double>(level) / average;
+    for (unsigned i = 0; i < current.channels; ++i) {
+        const double raw = std::round(current.values[i] * factor);
+        out.values[i] = static_cast<pa_volume_t>(std::min(raw, static_cast<double>(PA_VOLUME_MAX)));
+    }
+    return out;
+}
+
 pa_volume_t volumeOfScalar(float scalar) {
     if (!(scalar > 0.0F)) {  // NaN too
         return PA_VOLUME_MUTED;
@@ -178,8 +195,7 @@ public:
         if (!endpointInfo(AudioFlow::Playback, id, current) || current.volume.channels == 0) {
             return false;
         }
-        pa_cvolume volume{};
-        pa_cvolume_set(&volume, current.volume.channels, volumeOfScalar(scalar));
+        const pa_cvolume volume = withAverage(current.volume, volumeOfScalar(scalar));
         SuccessAnswer answer;
         return await(pa_context_set_sink_volume_by_name(context_, id.c_str(), &volume, onSuccess,
                                                         &answer),

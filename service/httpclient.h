@@ -14,9 +14,13 @@ using HttpDownloadCompletion = std::function<void(bool ok, int type)>;
 
 class CHttpClient {
 public:
-    // Longest URL, form text or file path accepted, in characters. Longer ones are refused
-    // (failure and a log line), never cut.
+    // Longest URL or file path accepted, in characters. Longer ones are refused (failure and a
+    // log line), never cut.
     static constexpr std::size_t kMaxTextChars = 1023;
+    // Longest request body accepted: the form text in UTF-8 with its terminating zero byte. The
+    // terminal's own reports grow with portal, room and participant names, so the body is sized
+    // to the data; this bound only stops absurd sizes (refused with a log line, never cut).
+    static constexpr std::size_t kMaxBodyBytes = std::size_t{1} << 20;
 
     // Synchronous GET of url + query (the query starts with "?"); the body is an empty form.
     bool get(const std::string& url, const std::string& query, std::string& reply);

@@ -14,6 +14,7 @@
 #include "platform/process.h"
 #include "platform/textcodec.h"
 #include "service/commonutil.h"
+#include "service/httpclient.h"
 #include "service/httpsession.h"
 
 namespace {
@@ -27,8 +28,6 @@ constexpr long kConnectTimeoutMs = 3000;
 constexpr long kStallLimitBytesPerSecond = 1;
 constexpr long kStallTimeSeconds = 3;
 
-// Largest request body: the form text in UTF-8 plus its terminating zero byte.
-constexpr std::size_t kMaxBodyBytes = 2048;
 // Largest reply body that is accepted; one byte more is an error, never a truncated reply.
 constexpr std::size_t kMaxReplyBytes = 63487;
 // How much of a non-200 reply is read (and dropped) so its connection can be reused.
@@ -91,6 +90,11 @@ bool setCommonOptions(CURL* easy, const ParsedUrl& url, const curl_slist* header
     ok = ok && curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs) == CURLE_OK;
+    // The connect bound covers the name lookup, but without this libcurl still waits for a
+    // timed-out lookup to come back (up to the system resolver's own time-outs) before it
+    // returns: a backend whose name server does not answer would stall every request, and the
+    // shutdown behind them, well past the bound.
+    ok = ok && curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L) == CURLE_OK;
     ok = ok &&
          curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, kStallLimitBytesPerSecond) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, kStallTimeSeconds) == CURLE_OK;
@@ -263,7 +267,7 @@ bool performHttpRequest(const std::string& method, const std::string& url, const
     }
     std::string body = fenwix::platform::localToUtf8(data);
     body.push_back('\0');
-    if (body.size() > kMaxBodyBytes) {
+    if (body.size() > CHttpClient::kMaxBodyBytes) {
         LOGE("http请求数据过长, 拒绝发送: " << body.size() << " bytes requestType:" << type);
         return false;
     }

@@ -192,9 +192,10 @@ one room, session one session, neither every session in a room):
   POST   /admin/portal/participants   {"roomKey","name","uri", rates..}: adds a participant
   DELETE /admin/portal/participants?roomKey=K&uri=U  removes an added participant
   POST   /admin/portal/faults         {"login":"refuse"|"hang"|"badjson"|null,"loginError":N,
-                                       "link":"fail"|"hang"|"badjson"|null,"linkError":N,
+                                       "link":"fail"|"hang"|"hold"|"badjson"|null,"linkError":N,
                                        "pin":"success"|"fail","pinVideoMode":N}: "hang" holds the
-                                      call unanswered until the fault is cleared (null)
+                                      call unanswered until the fault is cleared (null); "hold"
+                                      holds a link until the faults change, then answers as they say
   A vLogin pushed through /admin/push without "portal" gets this sim's portal address.
 Console: GET /console (also /).
 )";

@@ -182,7 +182,16 @@ PortalAnswer PortalState::login(const Json::Value& request) {
 }
 
 PortalAnswer PortalState::link(const Json::Value& request) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (faults_.link == "hold") {
+        // Held until the faults change, then answered as they say then (a late success or failure).
+        const unsigned long long generation = generation_;
+        changed_.wait_for(lock, std::chrono::minutes(10),
+                          [&] { return generation_ != generation; });
+    }
+    if (faults_.link == "hold") {
+        return refused(faults_.linkError, "held room link never released");
+    }
     if (!faults_.link.empty() && faults_.link != "fail") {
         return fault(faults_.link);
     }
@@ -393,7 +402,7 @@ bool PortalState::setFaults(const Json::Value& spec, std::string& error) {
     };
     PortalFaults next = faults_;
     if (!pick("login", {"", "refuse", "hang", "badjson"}, next.login) ||
-        !pick("link", {"", "fail", "hang", "badjson"}, next.link)) {
+        !pick("link", {"", "fail", "hang", "hold", "badjson"}, next.link)) {
         return false;
     }
     const std::pair<const char*, int*> numbers[] = {{"loginError", &next.loginError},

@@ -186,6 +186,7 @@ bool ConferenceClient::stop() {
         session_.clear();
         loggedIn_ = false;
         room_.clear();
+        roomHeld_ = false;
         participants_.clear();
         pinned_.clear();
     }
@@ -493,7 +494,18 @@ int ConferenceClient::event(unsigned int code, const void* param, unsigned int s
         default:
             break;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    // A leave without a room and a log-out without a session are errors, not silent no-ops:
+    // a caller that sends them has lost track of where it is.
+    const char* refusal =
+        code == VIDYO_CLIENT_IN_EVENT_LEAVE && !roomHeld_     ? "leave refused: in no room"
+        : code == VIDYO_CLIENT_IN_EVENT_SIGNOFF && !loggedIn_ ? "log-out refused: no session"
+                                                              : nullptr;
+    if (refusal != nullptr) {
+        lock.unlock();
+        clientLog().line(refusal);
+        return VIDYO_CLIENT_FAILED;
+    }
     commands_.push_back(std::move(command));
     commandsChanged_.notify_all();
     return VIDYO_CLIENT_OK;
@@ -677,6 +689,7 @@ void ConferenceClient::doLink(const VidyoClientRoomLink& record) {
         portalBase_ = base;
         session_ = session;
         room_ = roomKey;
+        roomHeld_ = true;
         ownUri_ = textOf(reply.body, "uri");
         ownName_ = textOf(reply.body, "displayName");
         ownParticipantId_ = textOf(reply.body, "participantId");
@@ -700,6 +713,7 @@ void ConferenceClient::doLeave() {
         session = session_;
         room = room_;
         room_.clear();
+        roomHeld_ = false;
         participants_.clear();
         pinned_.clear();
         if (!loggedIn_) {
@@ -711,7 +725,7 @@ void ConferenceClient::doLeave() {
         body["session"] = session;
         portalCall(base, "/portal/leave", body, timeoutMs_);  // left locally whatever it says
     }
-    clientLog().line(room.empty() ? "leave without a room" : "left room " + room);
+    clientLog().line(room.empty() ? "left the dropped call" : "left room " + room);
     updateCaption();
     post(VIDYO_CLIENT_OUT_EVENT_CONFERENCE_ENDED);
 }
@@ -726,6 +740,7 @@ void ConferenceClient::doLogout() {
         loggedIn_ = false;
         loginName_.clear();
         room_.clear();
+        roomHeld_ = false;
         participants_.clear();
         pinned_.clear();
     }

@@ -85,6 +85,7 @@ private:
     bool loggedIn_ = false;
     std::string loginName_;
     std::string room_;
+    bool roomHeld_ = false;  // linked and not yet left; a dropped call still holds it
     std::string ownUri_;
     std::string ownName_;
     std::string ownParticipantId_;

@@ -56,15 +56,6 @@ std::vector<std::string> TerminalSandbox::environment() const {
     if (env.count("DISPLAY") == 0) {
         env["QT_QPA_PLATFORM"] = "offscreen";
     }
-    // In sanitizer builds: what the desktop's own libraries keep for the process life is not
-    // the terminal's leak.
-    const fs::path suppressions = root_ / "lsan.supp";
-    {
-        std::ofstream out(suppressions);
-        out << "leak:libdbus-1.so\nleak:libfontconfig.so\n";
-    }
-    std::string& lsan = env["LSAN_OPTIONS"];
-    lsan += (lsan.empty() ? "" : ":") + std::string("suppressions=") + suppressions.string();
     std::vector<std::string> out;
     for (const auto& [key, value] : env) {
         out.push_back(key + "=" + value);

@@ -64,6 +64,36 @@ INSTANTIATE_TEST_SUITE_P(Levels, VolumeFloor,
                                            FloorCase{"boosted_kept", 1.5, false, 1.5}),
                          [](const auto& info) { return std::string(info.param.label); });
 
+// An unbalanced sink: the floor applies to the average level and never lowers a channel.
+struct BalanceCase {
+    const char* label;
+    double left, right;
+};
+
+class VolumeFloorBalance : public AudioDeviceFuncTest,
+                           public ::testing::WithParamInterface<BalanceCase> {};
+
+TEST_P(VolumeFloorBalance, KeepsTheBalanceAndLowersNoChannel) {
+    const BalanceCase& c = GetParam();
+    const std::string sink = pulse.addSink("Speakers");
+    pulse.setSinkChannelVolumes(sink, {c.left, c.right});
+
+    audiodevicefunc::EnsureSpeakerVolume("Speakers");
+
+    const std::vector<double> after = pulse.sinkChannelVolumes(sink);
+    ASSERT_EQ(after.size(), 2U);
+    EXPECT_GE(after[0], c.left - kStep);
+    EXPECT_GE(after[1], c.right - kStep);
+    EXPECT_GE((after[0] + after[1]) / 2, 0.8 - kStep);
+    EXPECT_NEAR(after[1] / after[0], c.right / c.left, 0.01);
+}
+
+INSTANTIATE_TEST_SUITE_P(Channels, VolumeFloorBalance,
+                         ::testing::Values(BalanceCase{"quiet_average_loud_left", 1.0, 0.5},
+                                           BalanceCase{"quiet_average_loud_right", 0.2, 0.9},
+                                           BalanceCase{"loud_average_kept", 1.0, 0.7}),
+                         [](const auto& info) { return std::string(info.param.label); });
+
 TEST_F(AudioDeviceFuncTest, AFloorReachedOnceStaysThereOnTheNextCall) {
     const std::string sink = pulse.addSink("Speakers");
     pulse.setSinkVolume(sink, 0.3);

@@ -386,6 +386,45 @@ TEST_F(ConferenceSession, ExitWhileTheLoginIsUnderWayEndsLoggedOutNotInTheRoom) 
     }));
 }
 
+// A leave while the room link is under way, whatever the link then turns into: logged out and
+// idle, never in the class (3000) and never a failure that would start the guest attempt (3008).
+struct LeaveWhileLinkingCase {
+    const char* name;
+    bool guest;
+    const char* lateLinkFault;  // the faults once the leave was taken: null = the link succeeds
+};
+
+class LeaveWhileLinking : public ConferenceSession,
+                          public ::testing::WithParamInterface<LeaveWhileLinkingCase> {};
+
+TEST_P(LeaveWhileLinking, EndsLoggedOutAndIdle) {
+    const LeaveWhileLinkingCase& c = GetParam();
+    Json::Value hold;
+    hold["link"] = "hold";
+    faults(hold);
+    session->pushUser(user("stu", c.guest));
+    ASSERT_TRUE(eventually([&] { return session->currentUser().state == USER_LINKING; }));
+    // The portal holds the link until the faults change, so its outcome comes after the leave.
+    EXPECT_EQ(session->exitConference(), 1);
+    Json::Value late;
+    late["link"] = c.lateLinkFault == nullptr ? Json::Value() : Json::Value(c.lateLinkFault);
+    faults(late);
+    ASSERT_TRUE(log.waitFor(WM_CONF_LOGGED_OUT));
+    EXPECT_TRUE(eventually([&] { return sessions().empty(); })) << sessions().toStyledString();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(log.outcomes(), std::vector<unsigned>{WM_CONF_LOGGED_OUT});
+    EXPECT_EQ(session->currentUser().state, USER_IDLE);
+    EXPECT_FALSE(config->getInConference());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, LeaveWhileLinking,
+    ::testing::Values(LeaveWhileLinkingCase{"UserLinkSucceeds", false, nullptr},
+                      LeaveWhileLinkingCase{"UserLinkFails", false, "fail"},
+                      LeaveWhileLinkingCase{"GuestLinkSucceeds", true, nullptr},
+                      LeaveWhileLinkingCase{"GuestLinkFails", true, "fail"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ConferenceSession, ExitWhileIdleDoesNothing) {
     EXPECT_EQ(session->exitConference(), -1);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

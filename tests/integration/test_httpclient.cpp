@@ -22,6 +22,7 @@
 #include "support/logcapture.h"
 #include "support/simprocess.h"
 #include "support/tempfolder.h"
+#include "support_stalledlookup.h"
 
 using fenwixtest::simBase64Decode;
 using fenwixtest::SimProcess;
@@ -227,6 +228,29 @@ TEST_F(HttpClientSim, BackendReceivesFormWithZeroByteAndQueryAsGiven) {
     EXPECT_EQ(gets[0]["query"].asString(), "appkey=x%20y&b=2");
 }
 
+// A report with long portal, room and participant names: far over 1023 characters and 2048
+// bytes, it reaches the backend whole.
+TEST_F(HttpClientSim, LongFormArrivesWhole) {
+    std::string names;
+    for (int i = 0; i < 150; ++i) {  // about 3 KB of UTF-8
+        names += "张老师的教室" + std::to_string(i);
+    }
+    const std::string form = "deviceKey=k1&logs=" + names + "&temp=";
+    std::string reply;
+    ASSERT_TRUE(client_.post(url("/api/business/app/reportLogsInfo"), form, reply))
+        << ::testing::PrintToString(log_.lines());
+    const AsyncOutcome async = awaitRequest([&](HttpRequestCompletion done) {
+        return client_.postAsync(url("/api/business/app/reportLogsInfo"), form, done, 13);
+    });
+    EXPECT_TRUE(async.ok);
+
+    const Json::Value posts = sim_->requests("/api/business/app/reportLogsInfo");
+    ASSERT_EQ(posts.size(), 2u);
+    for (const Json::Value& post : posts) {
+        EXPECT_EQ(simBase64Decode(post["bodyBase64"].asString()), form + '\0');
+    }
+}
+
 TEST_F(HttpClientSim, Utf8ReplyArrivesAsLocalText) {
     const std::string text = R"({"message":"张老师的教室已满，请稍候","success":false})";
     cannedBody("/api/business/app/updateVersion", text);
@@ -288,6 +312,20 @@ TEST_F(HttpClientSim, StalledReplyTimesOutAfterTheReceiveBound) {
     EXPECT_GE(elapsed, 2500ms);
     EXPECT_LT(elapsed, 6000ms);
     EXPECT_FALSE(netOk());
+    EXPECT_TRUE(
+        log_.contains("http CInternetException " + std::to_string(CURLE_OPERATION_TIMEDOUT)));
+}
+
+// A name server that does not answer: the request ends at the connect bound, it does not wait
+// for the lookup to give up (which took the shutdown's reports seconds past their bound).
+TEST_F(HttpClientSim, StalledNameLookupEndsAtTheConnectBound) {
+    const std::string target = std::string("http://") + kStalledLookupHost + "/api/ping";
+    const auto start = Clock::now();
+    std::string reply;
+    EXPECT_FALSE(client_.post(target, "a=1", reply));
+    const auto elapsed = Clock::now() - start;
+    EXPECT_GE(elapsed, 2500ms);
+    EXPECT_LT(elapsed, kStalledLookupTime - 2000ms);
     EXPECT_TRUE(
         log_.contains("http CInternetException " + std::to_string(CURLE_OPERATION_TIMEDOUT)));
 }
@@ -502,17 +540,8 @@ INSTANTIATE_TEST_SUITE_P(
     OverLimit, HttpClientRefusal,
     ::testing::Values(
         RefusalCase{"UrlOver1023Chars", "/" + std::string(1100, 'u'), "a=1", "url过长"},
-        RefusalCase{"FormOver1023Chars", "/f", "k=" + std::string(1022, 'v'), "data过长"},
-        // 687 characters, but 2051 bytes of UTF-8 and the zero byte: over the 2048-byte body.
-        RefusalCase{"Utf8BodyOver2048Bytes", "/f",
-                    "k=" + std::string(3, 'x') +
-                        [] {
-                            std::string s;
-                            for (int i = 0; i < 682; ++i) {
-                                s += "张";
-                            }
-                            return s;
-                        }(),
+        // A body (UTF-8 and the zero byte) one byte over the bound against absurd sizes.
+        RefusalCase{"BodyOverTheBound", "/f", std::string(CHttpClient::kMaxBodyBytes, 'v'),
                     "http请求数据过长"}),
     [](const auto& info) { return std::string(info.param.name); });
 

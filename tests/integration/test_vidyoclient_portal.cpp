@@ -102,12 +102,18 @@ TEST_F(VidyoClientPortal, GuestLinksWithoutLogInAndItsSessionEndsWithTheRoom) {
     EXPECT_FALSE(driver->events.waitFor(VIDYO_CLIENT_OUT_EVENT_SIGNED_IN, 200));
 }
 
-TEST_F(VidyoClientPortal, LeaveWithoutARoomStillAnswers) {
-    // The session leaves after a failed link and waits for this answer before logging out.
+TEST_F(VidyoClientPortal, LeaveWithoutARoomAndLogOutWithoutASessionAreRefused) {
+    EXPECT_FALSE(driver->leave());
+    EXPECT_FALSE(driver->logout());
+    // A guest holds a room but no log-in session.
+    ASSERT_TRUE(driver->link(portal(), "room2", "访客教室"));
+    ASSERT_TRUE(driver->events.waitFor(VIDYO_CLIENT_OUT_EVENT_CONFERENCE_ACTIVE));
+    EXPECT_FALSE(driver->logout());
     ASSERT_TRUE(driver->leave());
-    EXPECT_TRUE(driver->events.waitFor(VIDYO_CLIENT_OUT_EVENT_CONFERENCE_ENDED));
-    ASSERT_TRUE(driver->logout());
-    EXPECT_TRUE(driver->events.waitFor(VIDYO_CLIENT_OUT_EVENT_SIGNED_OUT));
+    ASSERT_TRUE(driver->events.waitFor(VIDYO_CLIENT_OUT_EVENT_CONFERENCE_ENDED));
+    EXPECT_FALSE(driver->leave());
+    EXPECT_FALSE(driver->events.waitFor(VIDYO_CLIENT_OUT_EVENT_CONFERENCE_ENDED, 300));
+    EXPECT_FALSE(driver->events.waitFor(VIDYO_CLIENT_OUT_EVENT_SIGNED_OUT, 10));
 }
 
 TEST_F(VidyoClientPortal, ParticipantsAndOwnIdentityAreCoherent) {

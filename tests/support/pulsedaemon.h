@@ -108,6 +108,27 @@ public:
         pactl({"set-sink-volume", name, std::to_string(static_cast<long>(scalar * kNorm + 0.5))});
     }
 
+    // Each channel's volume as a scalar, in the sink's channel order.
+    std::vector<double> sinkChannelVolumes(const std::string& name) {
+        const std::string text = pactl({"get-sink-volume", name});
+        static const std::regex channel(R"(:\s*(\d+)\s*/)");
+        std::vector<double> out;
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), channel);
+             it != std::sregex_iterator(); ++it) {
+            out.push_back(std::stod((*it)[1].str()) / kNorm);
+        }
+        return out;
+    }
+
+    // Sets the channels one by one (a stereo sink: left, right).
+    void setSinkChannelVolumes(const std::string& name, const std::vector<double>& scalars) {
+        std::vector<std::string> args = {"set-sink-volume", name};
+        for (const double s : scalars) {
+            args.push_back(std::to_string(static_cast<long>(s * kNorm + 0.5)));
+        }
+        pactl(args);
+    }
+
     bool sinkMuted(const std::string& name) {
         const std::string text = pactl({"get-sink-mute", name});
         if (text.find("yes") != std::string::npos) {

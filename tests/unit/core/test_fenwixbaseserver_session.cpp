@@ -312,17 +312,16 @@ TEST_F(SessionTest, GuestLinkFailedWithPendingRecordBecomesIdleAndNextStarts) {
     EXPECT_TRUE(log.contains("当前用户状用户身份为游客，初始化当前用户状态，检测队列 \n"));
 }
 
-TEST_F(SessionTest, UserLinkFailedWithPendingRecordLeavesLogsOutThenNextStarts) {
+// The failed link left no room: only the log-in session is closed (a leave would be refused).
+TEST_F(SessionTest, UserLinkFailedWithPendingRecordLogsOutThenNextStarts) {
     LogCapture log;
     session->pushUser(makeUser("u", false));
     loggedIn();
     session->pushUser(makeUser("next", true));
     takeEvents();
     joinRefused();
-    EXPECT_EQ(takeEvents(), std::vector<unsigned>{kLeave});
-    EXPECT_TRUE(log.contains("当前用户状用户身份为用户，执行退出操作 \n"));
-    left();
     EXPECT_EQ(takeEvents(), std::vector<unsigned>{kLogout});
+    EXPECT_TRUE(log.contains("当前用户状用户身份为用户，执行退出操作 \n"));
     loggedOut();
     EXPECT_EQ(takeEvents(), std::vector<unsigned>{kLink});
     EXPECT_EQ(messages(), std::vector<unsigned>{WM_CONF_LOGGED_OUT_QUEUED});
@@ -409,10 +408,12 @@ TEST_P(ExitFromConference, LeavesAndReports3006) {
     }
     joined();
     session->pushUser(makeUser("queued", true));  // leaves at once; the exit drops the record
-    takeEvents();
+    const std::vector<unsigned> sent = takeEvents();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back(), kLeave);
     EXPECT_EQ(session->exitConference(), 1);
     EXPECT_EQ(session->pendingCount(), 0u);
-    EXPECT_EQ(takeEvents(), std::vector<unsigned>{kLeave});
+    EXPECT_TRUE(takeEvents().empty()) << "the leave under way carries on, no second one";
     EXPECT_FALSE(config->getInConference());
     EXPECT_FALSE(config->getConferenceJoined());
     left();
@@ -432,42 +433,63 @@ INSTANTIATE_TEST_SUITE_P(Who, ExitFromConference,
                                            ExitCase{"User", false, {kLogout}}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Leaving while the log-in is still under way: its late answer, success or refusal, must not
-// take the user into the room after the leave nor report a refused log-in.
-struct ExitDuringLoginCase {
+// Leaving while the log-in or the room link is still under way: nothing is sent until its late
+// answer, which must neither take the user into the room (3000) nor report a failure (3007,
+// 3008, which start the guest attempt); what the answer left open is closed, and the session
+// ends logged out and idle.
+struct ExitUnderWayCase {
     const char* name;
-    bool refused;
+    bool guest;
+    bool linking;    // left during the room link, else during the log-in
+    bool succeeded;  // the late answer of that command
 };
 
-class ExitDuringLogin : public SessionTest,
-                        public ::testing::WithParamInterface<ExitDuringLoginCase> {};
+class ExitWhileUnderWay : public SessionTest,
+                          public ::testing::WithParamInterface<ExitUnderWayCase> {};
 
-TEST_P(ExitDuringLogin, LateLoginAnswerIsIgnored) {
-    session->pushUser(makeUser("stu", false));
-    takeEvents();
-    EXPECT_EQ(session->exitConference(), 1);
-    EXPECT_EQ(takeEvents(), std::vector<unsigned>{kLeave});
-    if (GetParam().refused) {
-        loginRefused();
-    } else {
+TEST_P(ExitWhileUnderWay, EndsLoggedOutAndIdle) {
+    const ExitUnderWayCase& c = GetParam();
+    session->pushUser(makeUser("stu", c.guest));
+    if (c.linking && !c.guest) {
         loggedIn();
     }
-    EXPECT_TRUE(takeEvents().empty()) << "no room link after the leave";
+    ASSERT_EQ(state(), c.linking ? USER_LINKING : USER_LOGGING_IN);
+    takeEvents();
+    EXPECT_EQ(session->exitConference(), 1);
+    EXPECT_TRUE(takeEvents().empty()) << "nothing to leave before the answer";
     EXPECT_EQ(state(), USER_LEAVING);
-    left();
-    EXPECT_EQ(takeEvents(), std::vector<unsigned>{kLogout});
-    loggedOut();
+
+    if (c.linking) {
+        c.succeeded ? joined() : joinRefused();
+    } else {
+        c.succeeded ? loggedIn() : loginRefused();
+    }
+    if (c.linking && c.succeeded) {
+        EXPECT_EQ(takeEvents(), std::vector<unsigned>{kLeave}) << "the room just entered";
+        left();
+    }
+    if (!c.guest && (c.linking || c.succeeded)) {
+        EXPECT_EQ(takeEvents(), std::vector<unsigned>{kLogout}) << "the log-in session";
+        loggedOut();
+    }
+    EXPECT_TRUE(takeEvents().empty());
     EXPECT_EQ(messages(), std::vector<unsigned>{WM_CONF_LOGGED_OUT});
     EXPECT_EQ(state(), USER_IDLE);
+    EXPECT_FALSE(config->getInConference());
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, ExitDuringLogin,
-                         ::testing::Values(ExitDuringLoginCase{"Success", false},
-                                           ExitDuringLoginCase{"Refusal", true}),
+INSTANTIATE_TEST_SUITE_P(Answers, ExitWhileUnderWay,
+                         ::testing::Values(ExitUnderWayCase{"LoginSucceeds", false, false, true},
+                                           ExitUnderWayCase{"LoginRefused", false, false, false},
+                                           ExitUnderWayCase{"UserLinkSucceeds", false, true, true},
+                                           ExitUnderWayCase{"UserLinkRefused", false, true, false},
+                                           ExitUnderWayCase{"GuestLinkSucceeds", true, true, true},
+                                           ExitUnderWayCase{"GuestLinkRefused", true, true, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SessionTest, ExitReportsARefusedLeaveCommand) {
     session->pushUser(makeUser("g", true));
+    joined();
     fake.eventResult = VIDYO_CLIENT_FAILED;
     EXPECT_EQ(session->exitConference(), 0);
 }
