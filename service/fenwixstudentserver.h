@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "conference/fenwixbaseserver.h"
+#include "livepush/mediabizserver.h"
 
 class FenwixStudentSink;
 class TerminalUi;
@@ -114,6 +115,15 @@ public:
     void restoreMicVolume();
     void sendMicOption(int audioStatus);
 
+    // ---- Live push ----
+
+    // The live-push session (the media library's adapter inside it).
+    MediaBizServer& mediaBiz() { return m_mediaBiz; }
+    // Looks up the conference's camera and microphone by name in the live-push library's lists
+    // and selects the same devices there; false (nothing changed) when either is not found
+    // (pulldevices.cpp).
+    bool setPullDeviceByVidyo();
+
     // Screen-fix state, read by the controller and by tests.
     const std::string& chatSenderUri() const { return m_strChatSenderUri; }
     void setChatSenderUri(const std::string& uri);
@@ -121,6 +131,9 @@ public:
     void setScreenFixNeeded(bool needed) { m_bScreenFixNeeded = needed; }
 
 protected:
+    // The name of the system's default recording device, or false when it cannot be named;
+    // virtual so that tests can answer without a sound server.
+    virtual bool queryDefaultCaptureName(std::string& name);
     // What the backend client asks of the conference session, as hooks so that tests can answer
     // without a conference library. Each passes straight through to the session.
     virtual std::string queryEndpointId();
@@ -146,6 +159,7 @@ private:
     void onPushedLogin(const Json::Value& data);
     void onPushedVolume(const Json::Value& data);
 
+    MediaBizServer m_mediaBiz;
     TerminalUi* m_pTerminalUi = nullptr;
     // Conference uri of the sender of the last chat message; the participant the screen is fixed
     // on. Empty when none.
