@@ -74,11 +74,11 @@ enum CaptureEvent : int {
 
 // Results of ILiveCapture::startPush (slot 16).
 enum StartPushResult : int {
-    kPushStarting = 0,      // the push is being set up; 1003 follows once it runs
+    kPushStarting = 0,  // the push is being set up; 1003 follows once it runs
     kPushAlreadyRunning = 1,
-    kPushNoUrl = -1,         // no RTMP address was set, or it is not a usable rtmp:// address
+    kPushNoUrl = -1,  // no RTMP address was set, or it is not a usable rtmp:// address
     kPushNotInitialised = -2,
-    kPushFailed = -3,        // the media pipeline could not be built
+    kPushFailed = -3,  // the media pipeline could not be built
 };
 
 // Implemented by the caller. The only virtual operation.

@@ -2,6 +2,7 @@
 
 #include "sdk/common/nativewindow.h"
 #include "sdk/kelvramedia/devicecatalog.h"
+#include "sdk/kelvramedia/devicewatch.h"
 #include "sdk/kelvramedia/mediaengine.h"
 #include "sdk/kelvramedia/medialog.h"
 
@@ -10,8 +11,8 @@ namespace kelvramedia {
 using KelvraMediaSdk::CaptureDeviceInfo;
 
 LiveCapture::LiveCapture()
-    : engine_(std::make_unique<MediaEngine>(
-          [this](int event, int value, const std::string& detail) {
+    : engine_(
+          std::make_unique<MediaEngine>([this](int event, int value, const std::string& detail) {
               events_.post(event, value, detail);
           })) {}
 
@@ -23,6 +24,7 @@ void LiveCapture::shutdown() {
     // The engine first: its threads post events until it is gone.
     std::lock_guard<std::mutex> lock(mutex_);
     engine_.reset();
+    watch_.reset();
     events_.stop();
 }
 
@@ -42,8 +44,11 @@ void LiveCapture::setMicrophone(const CaptureDeviceInfo* device) {
         return;
     }
     settings_.microphone = *device;
-    logLine("microphone: " + fieldText(device->deviceName) + " (" +
-            fieldText(device->deviceId) + ")");
+    if (watch_) {
+        watch_->setMicrophone(fieldText(device->deviceId));
+    }
+    logLine("microphone: " + fieldText(device->deviceName) + " (" + fieldText(device->deviceId) +
+            ")");
 }
 
 void LiveCapture::setCamera(const CaptureDeviceInfo* device) {
@@ -53,8 +58,7 @@ void LiveCapture::setCamera(const CaptureDeviceInfo* device) {
         return;
     }
     settings_.camera = *device;
-    logLine("camera: " + fieldText(device->deviceName) + " (" + fieldText(device->deviceId) +
-            ")");
+    logLine("camera: " + fieldText(device->deviceName) + " (" + fieldText(device->deviceId) + ")");
 }
 
 namespace {
@@ -103,9 +107,8 @@ std::uint8_t LiveCapture::setPreviewWindow(KelvraMediaSdk::WindowHandle window, 
                 std::to_string(width) + "x" + std::to_string(height) + " refused");
         return 0;
     }
-    const bool usable = sdkcommon::nativeWindowExists(window, [](const std::string& why) {
-        logLine("preview window refused: " + why);
-    });
+    const bool usable = sdkcommon::nativeWindowExists(
+        window, [](const std::string& why) { logLine("preview window refused: " + why); });
     if (!usable) {
         return 0;
     }
@@ -140,6 +143,15 @@ void LiveCapture::stopPush() {
 void LiveCapture::setCallback(KelvraMediaSdk::ICaptureCallback* callback, void* context) {
     std::lock_guard<std::mutex> lock(mutex_);
     events_.setCallback(callback, context);
+    if (callback != nullptr && !watch_) {
+        watch_ =
+            std::make_unique<DeviceWatch>([this](int event, int value, const std::string& detail) {
+                events_.post(event, value, detail);
+            });
+        if (settings_.microphone) {
+            watch_->setMicrophone(fieldText(settings_.microphone->deviceId));
+        }
+    }
     logLine(callback != nullptr ? "callback set" : "callback cleared");
 }
 

@@ -11,6 +11,7 @@
 
 namespace kelvramedia {
 
+class DeviceWatch;
 class MediaEngine;
 
 class LiveCapture final : public KelvraMediaSdk::ILiveCapture {
@@ -69,6 +70,7 @@ private:
     MediaSettings settings_;
     CaptureEventThread events_;
     std::unique_ptr<MediaEngine> engine_;
+    std::unique_ptr<DeviceWatch> watch_;  // from the first callback on: changes need a receiver
 };
 
 }  // namespace kelvramedia

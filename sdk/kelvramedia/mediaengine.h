@@ -33,8 +33,10 @@ public:
     bool previewing() const;
     bool pushing() const;
 
-private:
+    // What the engine's threads share; defined in the source.
     struct State;
+
+private:
     std::shared_ptr<State> state_;
 };
 

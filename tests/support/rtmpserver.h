@@ -191,8 +191,8 @@ private:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         stop();
-        throw std::runtime_error("RtmpServer: nginx did not listen on " +
-                                 std::to_string(port_) + ":\n" + log());
+        throw std::runtime_error("RtmpServer: nginx did not listen on " + std::to_string(port_) +
+                                 ":\n" + log());
     }
 
     static std::string modulePath() {
