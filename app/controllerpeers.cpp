@@ -4,7 +4,6 @@
 #include <QWidget>
 
 #include "app/fenwixdlg.h"
-#include "logging/log4z.h"
 #include "service/commonutil.h"
 #include "service/fenwixstudentserver.h"
 #include "ui/mymsgtipctrl.h"
@@ -14,14 +13,6 @@
 #include "ui/screendlg.h"
 #include "ui/tooldlg.h"
 #include "ui/videodlg.h"
-
-namespace {
-
-void missing(const char* what) {
-    LOGD(what << ": its component is not part of this build");
-}
-
-}  // namespace
 
 FenwixStudentServer& ControllerPeers::server() {
     return m_dlg.m_studentServer;
@@ -73,8 +64,7 @@ void ControllerPeers::applyDriverNames() {
 }
 
 bool ControllerPeers::setPullDeviceByVidyo() {
-    missing("setPullDeviceByVidyo");
-    return false;
+    return server().setPullDeviceByVidyo();
 }
 
 void ControllerPeers::exitConference() {
@@ -110,19 +100,23 @@ void ControllerPeers::setSpeakerVolume(int volume) {
 }
 
 void ControllerPeers::startLive() {
-    missing("startLive");
+    server().mediaBiz().startLive();
 }
 
 void ControllerPeers::stopPreview() {
-    missing("stopPreview");
+    server().mediaBiz().stopPreview();
 }
 
 void ControllerPeers::stopPush() {
-    missing("stopPush");
+    server().mediaBiz().stopPush();
 }
 
 void ControllerPeers::startLivePreview() {
-    missing("setPreviewPos");
+    CPreviewDlg* preview = m_dlg.m_pPreviewDlg;
+    if (preview == nullptr) {
+        return;
+    }
+    server().mediaBiz().setPreviewPos(preview->renderHandle(), preview->width(), preview->height());
 }
 
 void ControllerPeers::showMessage(const std::string& text, bool autoHide) {

@@ -1,5 +1,5 @@
 // The controller's own class-flow peers: each operation forwards to the component of CFenwixDlg
-// that carries it out. A component that this build does not have yet is logged as missing.
+// that carries it out.
 #pragma once
 
 #include "app/classflowpeers.h"

@@ -76,6 +76,7 @@ constexpr int kTypeLogo = 15;
 
 // A live push that never confirms its stop holds the shutdown up this many seconds at most.
 constexpr int kLiveStopWaits = 21;
+const char* const kLiveLogFolder = "./log/";
 constexpr int kRegisterRetryMs = 3000;  // a failed registration is sent again after this
 
 // Process-wide state of the call-drop timer and of the student picture's quick clicks.
@@ -207,7 +208,8 @@ void CFenwixDlg::StartUp() {
     publishMainWindow(m_channel);
     m_terminalUi = std::make_unique<QtTerminalUi>(*m_channel, this);
     m_studentServer.setTerminalUi(m_terminalUi.get());
-    // Live-push session initialisation comes here.
+    // Its notices are posted to the published main window.
+    m_studentServer.mediaBiz().init(m_terminalUi.get(), kLiveLogFolder);
     // The push-poll client starts after the first successful registration (notice 0).
     m_pZorbel = std::make_unique<CZorbel>(m_studentServer);
     ReadConferenceVolumes();
@@ -250,7 +252,7 @@ void CFenwixDlg::Uninit() {
     // The window is gone, so no completion is left waiting on it; detaching waits for those
     // still calling this controller, which is about to be destroyed.
     FenwixStudentServer::setSink(nullptr);
-    // The live-push session is released here.
+    m_studentServer.mediaBiz().release();
     LOGI("CFenwixDlg::Uninit()");
     m_studentServer.reportExit();
     CComConfig* config = CComConfig::getInstance();

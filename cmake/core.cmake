@@ -21,3 +21,5 @@ target_compile_definitions(fenwix_core PRIVATE
   FENWIX_PROD_PUSH_BASE_URL="${FENWIX_PROD_PUSH_BASE_URL}"
   FENWIX_TEST_API_BASE_URL="${FENWIX_TEST_API_BASE_URL}"
   FENWIX_TEST_PUSH_BASE_URL="${FENWIX_TEST_PUSH_BASE_URL}")
+# The media adapter (livepush/mediasdkserver) calls the live-streaming library of sdk/.
+target_link_libraries(fenwix_core PUBLIC KelvraMedia)

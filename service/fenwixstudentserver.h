@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "conference/fenwixbaseserver.h"
+#include "livepush/mediabizserver.h"
 
 class FenwixStudentSink;
 class TerminalUi;
@@ -120,6 +121,15 @@ public:
     void restoreMicVolume();
     void sendMicOption(int audioStatus);
 
+    // ---- Live push ----
+
+    // The live-push session (the media library's adapter inside it).
+    MediaBizServer& mediaBiz() { return m_mediaBiz; }
+    // Looks up the conference's camera and microphone by name in the live-push library's lists
+    // and selects the same devices there; false (nothing changed) when either is not found
+    // (pulldevices.cpp).
+    bool setPullDeviceByVidyo();
+
     // Screen-fix state, read by the controller and by tests.
     const std::string& chatSenderUri() const { return m_strChatSenderUri; }
     void setChatSenderUri(const std::string& uri);
@@ -127,6 +137,9 @@ public:
     void setScreenFixNeeded(bool needed) { m_bScreenFixNeeded = needed; }
 
 protected:
+    // The name of the system's default recording device, or false when it cannot be named;
+    // virtual so that tests can answer without a sound server.
+    virtual bool queryDefaultCaptureName(std::string& name);
     // What the backend client asks of the conference session, as hooks so that tests can answer
     // without a conference library. Each passes straight through to the session.
     virtual std::string queryEndpointId();
@@ -152,6 +165,7 @@ private:
     void onPushedLogin(const Json::Value& data);
     void onPushedVolume(const Json::Value& data);
 
+    MediaBizServer m_mediaBiz;
     TerminalUi* m_pTerminalUi = nullptr;
     bool m_bClassesBlocked = false;  // UI thread only
     mutable std::mutex m_offerLock;  // update replies complete on worker threads

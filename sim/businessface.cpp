@@ -234,8 +234,15 @@ SimReply BusinessFace::onStartLive(const SimRequest& request) {
     std::string message;
     state_.resolve(kStartLive, key, builtIn, success, payload, message);
     state_.withDevice(key, [&](DeviceRecord& r) {
-        if (success && payload["liveId"].isInt()) {
+        r.lastLiveStart = formToObject(request.form);
+        const bool allowed = success && payload.isObject() && payload["liveStatus"].isInt() &&
+                             payload["liveStatus"].asInt() != 0;
+        if (success && payload.isObject() && payload["liveId"].isInt()) {
             r.liveId = payload["liveId"].asInt();
+        }
+        r.liveState = allowed ? "pushing" : "refused";
+        if (allowed && payload["url"].isString()) {
+            r.liveUrl = payload["url"].asString();
         }
         return ++r.liveStarts;
     });
@@ -244,7 +251,12 @@ SimReply BusinessFace::onStartLive(const SimRequest& request) {
 
 SimReply BusinessFace::onStopLive(const SimRequest& request) {
     const std::string key = deviceKeyOf(request);
-    state_.withDevice(key, [](DeviceRecord& r) { return ++r.liveStops; });
+    state_.withDevice(key, [&](DeviceRecord& r) {
+        r.lastLiveStop = formToObject(request.form);
+        r.stopLiveIds.append(formValueOr(request.form, "liveId", ""));
+        r.liveState = "stopped";
+        return ++r.liveStops;
+    });
     return answer(kStopLive, key, Json::Value());
 }
 

@@ -41,6 +41,11 @@ Json::Value deviceToJson(const DeviceRecord& r) {
     v["liveId"] = r.liveId;
     v["liveStarts"] = static_cast<Json::Int64>(r.liveStarts);
     v["liveStops"] = static_cast<Json::Int64>(r.liveStops);
+    v["liveState"] = r.liveState;
+    v["liveUrl"] = r.liveUrl;
+    v["lastLiveStart"] = r.lastLiveStart;
+    v["lastLiveStop"] = r.lastLiveStop;
+    v["stopLiveIds"] = r.stopLiveIds;
     v["exited"] = r.exited;
     v["lastSeenAt"] = static_cast<Json::Int64>(r.lastSeenAt);
     return v;

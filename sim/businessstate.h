@@ -28,6 +28,13 @@ struct DeviceRecord {
     int liveId = -1;  // of the latest start reply; -1 when none
     long long liveStarts = 0;
     long long liveStops = 0;
+    // The live push as the backend sees it: "" none asked for, "refused" (the start reply said no
+    // push), "pushing" (a start reply allowed one), "stopped" (a stop request came after it).
+    std::string liveState;
+    std::string liveUrl;                       // of the latest start reply that allowed a push
+    Json::Value lastLiveStart;                 // form of the latest start request
+    Json::Value lastLiveStop;                  // form of the latest stop request
+    Json::Value stopLiveIds{Json::arrayValue};  // liveId of every stop request, as sent
     bool exited = false;
     long long lastSeenAt = 0;
 };

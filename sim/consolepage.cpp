@@ -36,7 +36,7 @@ button{margin:2px 4px 2px 0;padding:3px 10px;cursor:pointer}
 <section class="wide"><h2>Devices</h2>
 <table id="devices"><thead><tr><th>device key</th><th>application id</th><th>push key</th>
 <th>status</th><th>screen</th><th>mic / speaker</th><th>open (spk mic cam)</th><th>room / route</th>
-<th>guest</th><th>reports</th><th>last report</th><th>exited</th></tr></thead><tbody></tbody></table>
+<th>guest</th><th>reports</th><th>last report</th><th>exited</th><th>live push (start id / stop id)</th></tr></thead><tbody></tbody></table>
 <pre id="device" class="muted">Click a device to see everything the sim knows about it.</pre></section>
 
 <section class="wide" id="demoSection" hidden><h2>Demo class</h2>
@@ -161,7 +161,8 @@ async function refresh() {
     rows('devices', d, x => { const r = x.lastReport || {}; return [x.deviceKey, x.applicationId, x.pushKey,
       r.appStatus ?? '', r.videoStatus ?? '', (r.micVolumn ?? '') + ' / ' + (r.speakerVolumn ?? ''),
       [r.speakerIsOpen, r.micIsOpen, r.cameraIsOpen].join(' '), (r.roomId ?? '') + ' / ' + (r.route ?? ''),
-      r.isGuest ?? '', x.reports, when(x.lastReportAt), x.exited ? 'yes' : '']; },
+      r.isGuest ?? '', x.reports, when(x.lastReportAt), x.exited ? 'yes' : '',
+      x.liveState ? x.liveState + ' (' + x.liveId + ' / ' + (x.stopLiveIds.length ? x.stopLiveIds[x.stopLiveIds.length - 1] : '-') + ')' : '']; },
       (x, tr) => { selectedDevice = x.deviceKey; $('pushTo').value = x.deviceKey; $('bDevice').value = x.deviceKey; showDevice(); });
     [...$('devices').tBodies[0].rows].forEach((tr, i) => tr.className = d[i].deviceKey === selectedDevice ? 'sel' : '');
     if (selectedDevice) showDevice();

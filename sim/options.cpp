@@ -143,7 +143,8 @@ Admin paths are neither recorded nor checked nor replaceable.
   GET    /admin/business[?deviceKey=] the overrides and the effective reply of every path
   DELETE /admin/business[?path=&deviceKey=]  removes overrides (all when no filter)
   GET    /admin/devices               every device: registration, latest unified report, events,
-                                      conference state, live push, exit
+                                      conference state, live push (liveState, liveId, liveUrl,
+                                      lastLiveStart, lastLiveStop, stopLiveIds), exit
   GET    /admin/device?deviceKey=K    one device
   GET    /admin/report?deviceKey=K    the latest unified report of that device
   GET    /admin/strict                {"enabled":..,"deviations":[{"seq","path","expected","got"}]}

@@ -85,6 +85,12 @@ protected:
         sandbox_ = std::make_unique<TerminalSandbox>();
         sandbox_->useBackend(sim_->baseUrl());
         setenv("FENWIX_VIRTUAL_CAMERA", "1", 1);
+        // These classes are about entering and leaving; the live push has tests of its own.
+        Json::Value noPush;
+        noPush["path"] = "register";
+        noPush["merge"] = true;
+        noPush["payload"]["setting"]["ispull"] = 0;
+        sim_->setBusiness(noPush);
     }
 
     void TearDown() override {
