@@ -208,8 +208,11 @@ void CFenwixDlg::StartUp() {
     publishMainWindow(m_channel);
     m_terminalUi = std::make_unique<QtTerminalUi>(*m_channel, this);
     m_studentServer.setTerminalUi(m_terminalUi.get());
-    // Its notices are posted to the published main window.
-    m_studentServer.mediaBiz().init(m_terminalUi.get(), kLiveLogFolder);
+    // Its notices are posted to the published main window. A terminal in safe mode takes no
+    // class, so it loads no media library either.
+    if (!SafeMode()) {
+        m_studentServer.mediaBiz().init(m_terminalUi.get(), kLiveLogFolder);
+    }
     // The push-poll client starts after the first successful registration (notice 0).
     m_pZorbel = std::make_unique<CZorbel>(m_studentServer);
     ReadConferenceVolumes();

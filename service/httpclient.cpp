@@ -213,3 +213,7 @@ bool CHttpClient::download(const std::string& url, const std::string& path,
     }
     return false;
 }
+
+bool CHttpClient::waitForWorkers(std::chrono::milliseconds bound) {
+    return InFlightWorkers::instance().drain(bound);
+}

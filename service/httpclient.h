@@ -2,6 +2,7 @@
 // full URL, reply body back as text. It keeps no state: create one wherever a call is made.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -39,6 +40,10 @@ public:
     // Download url into the file at path on a worker thread; same completion rules as above.
     bool download(const std::string& url, const std::string& path,
                   HttpDownloadCompletion completion, int type);
+
+    // Waits up to `bound` until no request or download of the process is running; false when
+    // some still run then. For tests and fuzz targets that must see every completion.
+    static bool waitForWorkers(std::chrono::milliseconds bound);
 
 private:
     bool startRequest(const char* method, const std::string& url, const std::string& data,

@@ -32,5 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             server.onUpdateReply(reply.payload);
             break;
     }
+    fenwixfuzz::settle();
     return 0;
 }

@@ -6,5 +6,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fenwixfuzz::FuzzEnvironment& env = fenwixfuzz::FuzzEnvironment::instance();
     const std::string envelope = fenwixfuzz::text(data, size);
     env.window().runOnUi([&] { env.server().onChatMessage(envelope); });
+    fenwixfuzz::settle();
     return 0;
 }

@@ -12,5 +12,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     env.window().runOnUi([&] { env.server().onPushMessage(message); });
+    fenwixfuzz::settle();
     return 0;
 }

@@ -7,11 +7,13 @@
 
 #include <stdlib.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "service/fenwixstudentserver.h"
+#include "service/httpclient.h"
 #include "service/mainwindowchannel.h"
 #include "service/mainwindowevents.h"
 #include "support/backendfixture.h"
@@ -62,6 +64,12 @@ private:
     std::shared_ptr<TestMainWindow> window_;
     fenwixtest::HookedStudentServer server_;
 };
+
+// Waits for the requests an input started (they fail fast against the closed port), so that the
+// leak check after each input does not count a request still in flight as a leak.
+inline void settle() {
+    CHttpClient::waitForWorkers(std::chrono::seconds(5));
+}
 
 inline std::string text(const std::uint8_t* data, std::size_t size) {
     return std::string(reinterpret_cast<const char*>(data), size);
