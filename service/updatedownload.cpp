@@ -7,6 +7,7 @@
 
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
+#include "platform/threadname.h"
 #include "service/httpblockreader.h"
 #include "service/mainwindowchannel.h"
 #include "service/mainwindowevents.h"
@@ -77,6 +78,7 @@ void UpdateDownload::sendNotice(unsigned code) {
 }
 
 void UpdateDownload::run(const std::string& url, const std::string& filePath) {
+    fenwix::platform::nameThisThread("fw-update");
     const Outcome outcome = transfer(url, filePath);
     bool handOver = false;
     {

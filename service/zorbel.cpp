@@ -12,6 +12,7 @@
 
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
+#include "platform/threadname.h"
 #include "service/commonutil.h"
 #include "service/fenwixstudentserver.h"
 #include "service/formdata.h"
@@ -172,6 +173,7 @@ std::string CZorbel::token() {
 }
 
 void CZorbel::run(const std::shared_ptr<Shared>& shared) {
+    fenwix::platform::nameThisThread("fw-push");
     // Every start registers anew: a token of an earlier run may have been revoked meanwhile.
     clearToken();
     while (shared->isRunning()) {
