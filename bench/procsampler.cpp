@@ -95,10 +95,11 @@ bool ProcSampler::sample() {
     const std::vector<std::string> tasks = entries(base + "/task");
     std::map<int, ThreadCost> now;
     for (const std::string& task : tasks) {
+        const std::string folder = base + "/task/" + task;
         ThreadCost cost;
-        std::ifstream comm(base + "/task/" + task + "/comm");
+        std::ifstream comm(folder + "/comm");
         std::getline(comm, cost.name);
-        cost.switches = switchesOf(base + "/task/" + task + "/status");
+        cost.switches = switchesOf(folder + "/status");
         now[std::stoi(task)] = cost;
     }
     const int fds = static_cast<int>(entries(base + "/fd").size());
@@ -168,6 +169,7 @@ std::vector<ProcessFigures> measure(const std::vector<pid_t>& pids, int seconds)
         }
     }
     std::vector<ProcessFigures> out;
+    out.reserve(samplers.size());
     for (const ProcSampler& sampler : samplers) {
         out.push_back(sampler.figures());
     }
