@@ -8,6 +8,7 @@
 #include "logging/console.h"
 #include "logging/linehead.h"
 #include "platform/process.h"
+#include "platform/threadname.h"
 
 namespace log4z {
 namespace {
@@ -178,6 +179,7 @@ void LogWriter::push(LogData* data, const char* file, int line) {
 }
 
 void LogWriter::run(std::promise<void>* started) {
+    fenwix::platform::nameThisThread("fw-log");
     running_.store(true, std::memory_order_release);
     logStartup();
     started->set_value();

@@ -8,6 +8,7 @@
 #include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
+#include "platform/threadname.h"
 #include "service/commonutil.h"
 #include "service/httpclient.h"
 #include "service/mainwindowchannel.h"
@@ -62,6 +63,7 @@ void CHeartbeat::start() {
 }
 
 void CHeartbeat::run(const std::shared_ptr<Shared>& shared) {
+    fenwix::platform::nameThisThread("fw-heartbeat");
     while (shared->isRunning()) {
         std::string reply;
         const bool ok = CHttpClient().post(shared->url, std::string(), reply);

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "logging/log4z.h"
+#include "platform/threadname.h"
 #include "service/httpsession.h"
 #include "service/httptransfer.h"
 
@@ -157,6 +158,7 @@ bool startDetached(void (*worker)(const std::shared_ptr<Record>&),
     InFlightWorkers::instance().enter();
     try {
         std::thread([worker, record] {
+            fenwix::platform::nameThisThread("fw-http");
             worker(record);
             InFlightWorkers::instance().leave();
         }).detach();

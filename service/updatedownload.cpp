@@ -8,6 +8,7 @@
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
 #include "service/filedigest.h"
+#include "platform/threadname.h"
 #include "service/httpblockreader.h"
 #include "service/mainwindowchannel.h"
 #include "service/mainwindowevents.h"
@@ -80,6 +81,7 @@ void UpdateDownload::sendNotice(unsigned code) {
 
 void UpdateDownload::run(const std::string& url, const std::string& filePath,
                          const std::string& expectedSha256) {
+    fenwix::platform::nameThisThread("fw-update");
     Outcome outcome = transfer(url, filePath);
     if (outcome == Outcome::Complete && !expectedSha256.empty()) {
         outcome = verify(filePath, expectedSha256);

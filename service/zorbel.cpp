@@ -13,6 +13,7 @@
 #include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
+#include "platform/threadname.h"
 #include "service/commonutil.h"
 #include "service/fenwixstudentserver.h"
 #include "service/formdata.h"
@@ -147,6 +148,7 @@ std::string CZorbel::token() {
 }
 
 void CZorbel::run(const std::shared_ptr<Shared>& shared) {
+    fenwix::platform::nameThisThread("fw-push");
     // Every start registers anew: a token of an earlier run may have been revoked meanwhile.
     clearToken();
     while (shared->isRunning()) {

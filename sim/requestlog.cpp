@@ -30,6 +30,8 @@ Json::Value requestToJson(const SimRequest& request) {
     r["bodyBase64"] = base64Encode(request.body);
     r["bodyLength"] = static_cast<Json::UInt64>(request.body.size());
     r["form"] = formToJson(request.method == "POST" ? request.form : request.queryForm);
+    r["arrivedUs"] = static_cast<Json::Int64>(request.arrivedUs);
+    r["repliedUs"] = static_cast<Json::Int64>(request.repliedUs);
     return r;
 }
 
@@ -41,6 +43,17 @@ long long RequestLog::add(const SimRequest& request) {
         entries_.pop_front();
     }
     return nextSeq_++;
+}
+
+void RequestLog::markReplied(long long seq, long long repliedUs) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // Recent requests are at the back; a long poll may have been overtaken by a few others.
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+        if (it->seq == seq) {
+            it->repliedUs = repliedUs;
+            return;
+        }
+    }
 }
 
 Json::Value RequestLog::toJson(const std::string& path) const {

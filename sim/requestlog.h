@@ -18,6 +18,8 @@ public:
 
     // Stores a copy and returns its sequence number (1, 2, ...).
     long long add(const SimRequest& request);
+    // Notes when the reply to request seq was ready (a long poll's reply leaves much later).
+    void markReplied(long long seq, long long repliedUs);
 
     // The stored requests as JSON; only those with that exact path when path is not empty.
     Json::Value toJson(const std::string& path) const;
@@ -31,7 +33,7 @@ private:
 };
 
 // The JSON shape of one request: seq, method, path, query, headers, body, bodyBase64,
-// bodyLength, form.
+// bodyLength, form, arrivedUs, repliedUs.
 Json::Value requestToJson(const SimRequest& request);
 Json::Value formToJson(const Form& form);
 

@@ -74,7 +74,16 @@ void SimCore::interruptDelays() {
     delayWake_.notify_all();
 }
 
+namespace {
+long long steadyMicros() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+}  // namespace
+
 SimReply SimCore::handle(SimRequest request) {
+    request.arrivedUs = steadyMicros();
     request.queryForm = parseForm(request.query);
     if (request.method == "POST") {
         request.form = parseForm(stripOneTrailingNul(request.body));
@@ -95,10 +104,13 @@ SimReply SimCore::handle(SimRequest request) {
             reply.contentType = canned->contentType;
             reply.headers = canned->headers;
             reply.closeWithoutReply = canned->closeConnection;
+            requests_.markReplied(request.seq, steadyMicros());
             return reply;
         }
     }
-    return dispatch(request);
+    SimReply reply = dispatch(request);
+    requests_.markReplied(request.seq, steadyMicros());
+    return reply;
 }
 
 }  // namespace fenwixsim

@@ -23,6 +23,10 @@ struct SimRequest {
     std::string body;  // raw bytes as received
     Form form;
     Form queryForm;
+    // Steady-clock microseconds (the system-wide monotonic clock, so other processes on the
+    // machine can compare): when the request arrived and when its reply was ready (0: not yet).
+    long long arrivedUs = 0;
+    long long repliedUs = 0;
 
     std::string header(const std::string& name) const;
 };

@@ -34,11 +34,24 @@ CMyTimeStaticCtrl::CMyTimeStaticCtrl(QWidget* parent, const QRect& rect, const Q
 void CMyTimeStaticCtrl::StartClock() {
     m_repaintTimer->stop();
     m_startSeconds = m_clock();
-    m_repaintTimer->start(kRepaintMs);
+    m_started = true;
+    if (isVisible()) {
+        m_repaintTimer->start(kRepaintMs);
+    }
 }
 
-bool CMyTimeStaticCtrl::isRunning() const {
+bool CMyTimeStaticCtrl::isTicking() const {
     return m_repaintTimer->isActive();
+}
+
+void CMyTimeStaticCtrl::showEvent(QShowEvent* /*event*/) {
+    if (m_started && !m_repaintTimer->isActive()) {
+        m_repaintTimer->start(kRepaintMs);
+    }
+}
+
+void CMyTimeStaticCtrl::hideEvent(QHideEvent* /*event*/) {
+    m_repaintTimer->stop();
 }
 
 QString CMyTimeStaticCtrl::formatElapsed(std::int64_t seconds) {

@@ -20,13 +20,15 @@ public:
     CMyTimeStaticCtrl(QWidget* parent, const QRect& rect, const QString& imagePath, bool keepPath,
                       unsigned id);
 
-    // Counts again from zero and repaints every second.
+    // Counts again from zero and repaints every second while it can be seen.
     void StartClock();
 
     // The text the clock shows now: seconds since the start, hours within the day.
     QString elapsedText() const;
     QString image() const { return m_path; }
-    bool isRunning() const;
+    bool isRunning() const { return m_started; }
+    // Whether its repaint timer runs: only while started and visible.
+    bool isTicking() const;
     std::int64_t startSeconds() const { return m_startSeconds; }
 
     // Seconds since 1970; tests put their own clock here.
@@ -37,9 +39,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // A hidden clock (the tool bar out of a class) has nothing to repaint.
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     QString m_path;
+    bool m_started = false;
     std::int64_t m_startSeconds = 0;  // 0 before StartClock: the clock shows the time of day
     std::function<std::int64_t()> m_clock;
     QTimer* m_repaintTimer;

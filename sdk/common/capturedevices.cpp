@@ -87,8 +87,14 @@ SoundDevices listSoundDevices(const LogLine& log) {
             if (asked && q.pending <= 0) {
                 break;
             }
-            pa_mainloop_iterate(loop, 0, nullptr);
-            usleep(2000);
+            // Sleeps until the sound server answers or the time is up, instead of polling.
+            const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 ||
+                pa_mainloop_prepare(loop, static_cast<int>(left.count())) < 0 ||
+                pa_mainloop_poll(loop) < 0 || pa_mainloop_dispatch(loop) < 0) {
+                break;
+            }
         }
         if (asked && q.pending > 0) {
             log("sound server answered only in part; device lists may be short");

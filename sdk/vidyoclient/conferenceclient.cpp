@@ -4,6 +4,7 @@
 #include "sdk/vidyoclient/devicelists.h"
 
 #include <curl/curl.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -18,7 +19,6 @@ namespace vidyoclient {
 namespace {
 constexpr long kDefaultTimeoutMs = 10000;
 constexpr int kPollWaitMs = 300;
-constexpr int kIdleWaitMs = 200;
 constexpr int kCallbackStopWaitMs = 3000;
 constexpr std::uint32_t kCallActive = 2;
 
@@ -155,13 +155,12 @@ bool ConferenceClient::start(VidyoClientOutEventCallback callback, void* data,
         stopping_ = false;
         commands_.clear();  // nothing sent before a stop survives into the next start
     }
+    window_ = VideoRenderer::canDrawInto(window) ? window : 0;
+    windowWidth_ = rect != nullptr ? rect->width : 0;
+    windowHeight_ = rect != nullptr ? rect->height : 0;
     outEvents_ = std::make_unique<OutEventQueue>(callback, data);
     worker_ = std::thread([this] { work(); });
     started_ = true;
-    const int width = rect != nullptr ? rect->width : 0;
-    const int height = rect != nullptr ? rect->height : 0;
-    renderer_.start(window, width, height, "Fenwix");
-    updateCaption();
     clientLog().line("started; portal time-out " + std::to_string(timeoutMs_) + " ms");
     return true;
 }
@@ -180,7 +179,7 @@ bool ConferenceClient::stop() {
         worker_.join();
     }
     outEvents_->stop(kCallbackStopWaitMs);
-    renderer_.stop();
+    stopDrawing();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         session_.clear();
@@ -514,6 +513,7 @@ int ConferenceClient::event(unsigned int code, const void* param, unsigned int s
 // ---- worker -----------------------------------------------------------------------------------
 
 void ConferenceClient::work() {
+    prctl(PR_SET_NAME, "vc-portal", 0, 0, 0);
     while (!stopping_) {
         Command command;
         if (takeCommand(command)) {
@@ -528,9 +528,9 @@ void ConferenceClient::work() {
         if (haveSession) {
             poll();
         } else {
+            // Without a session there is nothing to poll: sleep until a command or the stop.
             std::unique_lock<std::mutex> lock(mutex_);
-            commandsChanged_.wait_for(lock, std::chrono::milliseconds(kIdleWaitMs),
-                                      [this] { return stopping_ || !commands_.empty(); });
+            commandsChanged_.wait(lock, [this] { return stopping_ || !commands_.empty(); });
         }
     }
 }
@@ -698,7 +698,7 @@ void ConferenceClient::doLink(const VidyoClientRoomLink& record) {
         pollFailingSinceMs_ = 0;
     }
     clientLog().line("in room " + roomKey + " as " + ownUri_);
-    updateCaption();
+    startDrawing();
     VidyoClientOutValue call{};
     call.value = kCallActive;
     post(VIDYO_CLIENT_OUT_EVENT_CALL_STATE, call);
@@ -726,7 +726,7 @@ void ConferenceClient::doLeave() {
         portalCall(base, "/portal/leave", body, timeoutMs_);  // left locally whatever it says
     }
     clientLog().line(room.empty() ? "left the dropped call" : "left room " + room);
-    updateCaption();
+    stopDrawing();
     post(VIDYO_CLIENT_OUT_EVENT_CONFERENCE_ENDED);
 }
 
@@ -750,7 +750,7 @@ void ConferenceClient::doLogout() {
         portalCall(base, "/portal/logout", body, timeoutMs_);
     }
     clientLog().line("logged out");
-    updateCaption();
+    stopDrawing();
     post(VIDYO_CLIENT_OUT_EVENT_SIGNED_OUT, VidyoClientOutSignedOut{});
 }
 
@@ -964,29 +964,57 @@ void ConferenceClient::dropCall(const std::string& why) {
         }
     }
     clientLog().line("call dropped: " + why);
-    updateCaption();
+    stopDrawing();
     post(VIDYO_CLIENT_OUT_EVENT_CALL_STATE, VidyoClientOutValue{});
 }
 
-void ConferenceClient::updateCaption() {
-    std::string caption;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (room_.empty()) {
-            caption = "Fenwix 课堂 - 未入会";
-        } else if (pinned_.empty()) {
-            caption = "课堂 " + room_;
-        } else {
-            std::string name = pinned_;
-            for (const Participant& p : participants_) {
-                if (p.uri == pinned_ && !p.name.empty()) {
-                    name = p.name;
-                }
-            }
-            caption = "课堂 " + room_ + "\n" + name;
+std::string ConferenceClient::captionText() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (room_.empty()) {
+        return "Fenwix 课堂 - 未入会";
+    }
+    if (pinned_.empty()) {
+        return "课堂 " + room_;
+    }
+    std::string name = pinned_;
+    for (const Participant& p : participants_) {
+        if (p.uri == pinned_ && !p.name.empty()) {
+            name = p.name;
         }
     }
-    renderer_.setCaption(caption);
+    return "课堂 " + room_ + "\n" + name;
+}
+
+void ConferenceClient::updateCaption() {
+    renderer_.setCaption(captionText());
+}
+
+void ConferenceClient::startDrawing() {
+    if (window_ == 0) {
+        return;
+    }
+    stopDrawing();
+    if (!windowWatch_.start(window_, [this](bool shown) { showVideo(shown); })) {
+        showVideo(true);  // cannot tell when it is hidden: draw as long as in the room
+    }
+}
+
+void ConferenceClient::stopDrawing() {
+    windowWatch_.stop();
+    renderer_.stop();
+}
+
+void ConferenceClient::showVideo(bool shown) {
+    clientLog().line(std::string("video: render window ") + (shown ? "shown" : "hidden"));
+    if (!shown) {
+        renderer_.stop();
+        return;
+    }
+    // The pipeline's threads take their name from this one: call them what they do.
+    prctl(PR_SET_NAME, "vc-video", 0, 0, 0);
+    renderer_.start(window_, windowWidth_, windowHeight_, captionText());
+    prctl(PR_SET_NAME, "vc-window", 0, 0, 0);
+    updateCaption();  // a pin may have landed while the pipeline was being built
 }
 
 }  // namespace vidyoclient

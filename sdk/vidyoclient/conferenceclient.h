@@ -1,6 +1,7 @@
 // The state behind the six library functions: device configuration, volumes and mutes, the
 // portal session and its room, the participant list; a worker thread that carries out the
-// in-events against the portal and polls it for events; the callback thread; the renderer.
+// in-events against the portal and polls it for events; the callback thread; the renderer, run
+// only while a room's video can be seen.
 #pragma once
 
 #include "sdk/vidyoclient/outeventqueue.h"
@@ -9,6 +10,7 @@
 #include "sdk/vidyoclient/statistics.h"
 #include "sdk/vidyoclient/videorenderer.h"
 #include "sdk/vidyoclient/vidyoclient.h"
+#include "sdk/vidyoclient/windowwatch.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -65,7 +67,12 @@ private:
     PortalReply portalCall(const std::string& base, const std::string& path,
                            const Json::Value& body, long timeoutMs);
     static int errorOf(const PortalReply& reply);
+    std::string captionText() const;
     void updateCaption();
+    // The picture is drawn only in a room while the render window can be seen.
+    void startDrawing();
+    void stopDrawing();
+    void showVideo(bool shown);
     void post(unsigned int event, std::vector<std::uint8_t> record = {});
     template <typename Record>
     void post(unsigned int event, const Record& record) {
@@ -105,6 +112,9 @@ private:
     std::thread worker_;
     std::unique_ptr<OutEventQueue> outEvents_;
     VideoRenderer renderer_;
+    WindowWatch windowWatch_;
+    std::uintptr_t window_ = 0;  // 0: nothing is drawn
+    int windowWidth_ = 0, windowHeight_ = 0;
     long timeoutMs_;
 };
 

@@ -2,6 +2,8 @@
 
 #include "sdk/vidyoclient/clientlog.h"
 
+#include <sys/prctl.h>
+
 #include <chrono>
 
 namespace vidyoclient {
@@ -36,6 +38,7 @@ void OutEventQueue::post(unsigned int event, std::vector<std::uint8_t> record) {
 }
 
 void OutEventQueue::run(std::shared_ptr<Shared> shared) {
+    prctl(PR_SET_NAME, "vc-callbacks", 0, 0, 0);
     std::unique_lock<std::mutex> lock(shared->mutex);
     while (true) {
         shared->changed.wait(lock, [&] { return shared->stopping || !shared->events.empty(); });

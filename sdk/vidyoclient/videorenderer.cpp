@@ -2,6 +2,7 @@
 
 #include "sdk/common/nativewindow.h"
 #include "sdk/vidyoclient/clientlog.h"
+#include "sdk/vidyoclient/windowwatch.h"
 
 #include <gst/gst.h>
 #include <gst/video/videooverlay.h>
@@ -29,10 +30,12 @@ GstPadProbeReturn countFrame(GstPad* /*pad*/, GstPadProbeInfo* /*info*/, gpointe
 }
 
 std::string pipelineText(int width, int height) {
-    // A fixed picture size keeps the cost low; the window sink scales it to the window.
+    // A fixed picture size keeps the cost low; the window sink scales it to the window. The
+    // source's name is its streaming thread's name, which shows whether a picture is drawn.
     const int w = width > 0 ? std::min(width, 1280) : 640;
     const int h = height > 0 ? std::min(height, 720) : 360;
-    return "videotestsrc is-live=true pattern=smpte ! video/x-raw,width=" + std::to_string(w) +
+    return "videotestsrc name=" + std::string(VideoRenderer::kStreamName) +
+           " is-live=true pattern=smpte ! video/x-raw,width=" + std::to_string(w) +
            ",height=" + std::to_string(h) +
            ",framerate=15/1 ! textoverlay name=caption font-desc=\"Sans 28\" valignment=center "
            "halignment=center shaded-background=true ! videoconvert ! ximagesink name=sink "
@@ -40,13 +43,16 @@ std::string pipelineText(int width, int height) {
 }
 }  // namespace
 
+bool VideoRenderer::canDrawInto(std::uintptr_t window) {
+    return sdkcommon::nativeWindowExists(window, [](const std::string& why) {
+        clientLog().line("video: " + why + ", the conference video is not drawn");
+    });
+}
+
 bool VideoRenderer::start(std::uintptr_t window, int width, int height,
                           const std::string& caption) {
     stop();
-    const bool usable = sdkcommon::nativeWindowExists(window, [](const std::string& why) {
-        clientLog().line("video: " + why + ", the conference video is not drawn");
-    });
-    if (!usable) {
+    if (!canDrawInto(window)) {
         return false;
     }
     if (!gstreamerReady()) {

@@ -1,6 +1,7 @@
 // Draws the conference video into the native window the library was started with: a moving test
 // picture captioned with the room and the pinned participant. Without a display or a window it
-// draws nothing and says so in the library's log.
+// draws nothing and says so in the library's log. A started renderer runs a media pipeline with
+// its own threads; the conference client starts it only while there is something to show.
 #pragma once
 
 #include <gst/gst.h>
@@ -14,6 +15,12 @@ namespace vidyoclient {
 
 class VideoRenderer {
 public:
+    // The picture source's name, and so the name of the pipeline's streaming thread.
+    static constexpr const char* kStreamName = "confvideo";
+
+    // True when window can be drawn into; logs why not otherwise.
+    static bool canDrawInto(std::uintptr_t window);
+
     VideoRenderer() = default;
     ~VideoRenderer() { stop(); }
     VideoRenderer(const VideoRenderer&) = delete;

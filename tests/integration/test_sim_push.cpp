@@ -108,6 +108,27 @@ TEST_F(SimPush, WithoutACommandTheRequestIsHeldThenAnsweredWithoutOne) {
     EXPECT_FALSE(r["payload"]["type"].isString());
 }
 
+// The times are on the machine's monotonic clock, which a benchmark process reads as well.
+TEST_F(SimPush, RecordedRequestsCarryWhenTheyArrivedAndWhenTheirReplyLeft) {
+    const auto micros = [] {
+        return std::chrono::duration_cast<std::chrono::microseconds>(
+                   Clock::now().time_since_epoch())
+            .count();
+    };
+    const std::string tok = token("UDSK_t1");
+    const long long before = micros();
+    getData(tok, "UDSK_t1");
+    const long long after = micros();
+    const Json::Value recorded = sim_->requests("/api/getData");
+    ASSERT_GE(recorded.size(), 1u);
+    const Json::Value& last = recorded[recorded.size() - 1];
+    const long long arrived = last["arrivedUs"].asInt64();
+    const long long replied = last["repliedUs"].asInt64();
+    EXPECT_GE(arrived, before);
+    EXPECT_LE(replied, after);
+    EXPECT_GE(replied - arrived, (kHoldMs - 50) * 1000LL) << "the held poll's reply left late";
+}
+
 TEST_F(SimPush, AQueuedCommandIsAnsweredAtOnce) {
     const std::string tok = token("UDSK_q1");
     Json::Value login = command("vLogin");

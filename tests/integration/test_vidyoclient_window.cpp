@@ -1,5 +1,6 @@
 // The conference client library draws the conference video into a native X window it is given,
-// and keeps drawing (with the pinned participant named) after a pin. Runs under xvfb-run.
+// only while it is in a room and the window can be seen, and keeps drawing (with the pinned
+// participant named) after a pin. Runs under xvfb-run.
 #include "support/simprocess.h"
 #include "support/tempfolder.h"
 #include "support/vidyoclientdriver.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -28,7 +30,7 @@ struct DisplayCloser {
     void operator()(Display* d) const { XCloseDisplay(d); }
 };
 
-// A mapped top-level window on the test display.
+// A render window as the terminal has one: a child filling a mapped top-level window.
 class NativeWindow {
 public:
     NativeWindow() : display_(XOpenDisplay(nullptr)) {
@@ -36,11 +38,12 @@ public:
             return;
         }
         Display* d = display_.get();
-        window_ =
-            XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, kWidth, kHeight, 0,
-                                BlackPixel(d, DefaultScreen(d)), BlackPixel(d, DefaultScreen(d)));
-        XSelectInput(d, window_, StructureNotifyMask);
+        const unsigned long black = BlackPixel(d, DefaultScreen(d));
+        top_ = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, kWidth, kHeight, 0, black, black);
+        window_ = XCreateSimpleWindow(d, top_, 0, 0, kWidth, kHeight, 0, black, black);
+        XSelectInput(d, top_, StructureNotifyMask);
         XMapWindow(d, window_);
+        XMapWindow(d, top_);
         XEvent event;
         do {
             XNextEvent(d, &event);
@@ -48,16 +51,25 @@ public:
     }
     ~NativeWindow() {
         if (display_ && !destroyed_) {
-            XDestroyWindow(display_.get(), window_);
+            XDestroyWindow(display_.get(), top_);
         }
     }
 
     bool ok() const { return display_ != nullptr; }
     Window id() const { return window_; }
     void destroy() {
-        XDestroyWindow(display_.get(), window_);
+        XDestroyWindow(display_.get(), top_);
         XSync(display_.get(), False);
         destroyed_ = true;
+    }
+    // Hides or shows the top-level window, as a hidden dialog hides its video area.
+    void setShown(bool shown) {
+        if (shown) {
+            XMapWindow(display_.get(), top_);
+        } else {
+            XUnmapWindow(display_.get(), top_);
+        }
+        XSync(display_.get(), False);
     }
 
     // The window's pixels as 0xRRGGBB values.
@@ -79,6 +91,7 @@ public:
 
 private:
     std::unique_ptr<Display, DisplayCloser> display_;
+    Window top_ = 0;
     Window window_ = 0;
     bool destroyed_ = false;
 };
@@ -100,6 +113,31 @@ std::vector<unsigned long> waitForPicture(const NativeWindow& window) {
     return pixels;
 }
 
+// Threads of this process with that name: the drawing pipeline's streaming thread carries the
+// picture source's name, the window watch its own.
+int threadsNamed(const std::string& name) {
+    int n = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(task.path() / "comm");
+        std::string text;
+        std::getline(comm, text);
+        n += text == name ? 1 : 0;
+    }
+    return n;
+}
+
+const std::string kStreamThread = "confvideo:src";
+
+bool waitForThreads(const std::string& name, int count) {
+    for (int i = 0; i < 200; ++i) {
+        if (threadsNamed(name) == count) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
 std::string readFile(const std::string& path) {
     std::ifstream in(path);
     std::stringstream s;
@@ -107,7 +145,7 @@ std::string readFile(const std::string& path) {
     return s.str();
 }
 
-TEST(VidyoClientWindow, DrawsIntoTheGivenWindowAndKeepsDrawingAfterAPin) {
+TEST(VidyoClientWindow, DrawsOnlyInARoomAndKeepsDrawingAfterAPin) {
     if (std::getenv("DISPLAY") == nullptr) {
         GTEST_SKIP() << "DISPLAY is not set: this test draws into an X window (run it under "
                         "xvfb-run)";
@@ -120,10 +158,19 @@ TEST(VidyoClientWindow, DrawsIntoTheGivenWindowAndKeepsDrawingAfterAPin) {
     fenwixtest::SimProcess sim;
     VidyoClientDriver driver(window.id(), kWidth, kHeight);
     ASSERT_TRUE(driver.started());
-    const auto idle = waitForPicture(window);
-    EXPECT_GT(distinctColours(idle), 4u) << "the conference picture is drawn";
+    ASSERT_TRUE(driver.login(sim.baseUrl(), "student01", "pw"));
+    ASSERT_TRUE(driver.events.waitFor(VIDYO_CLIENT_OUT_EVENT_SIGNED_IN));
+    // Started and logged in but in no room: no media pipeline, nothing drawn.
+    EXPECT_EQ(threadsNamed(kStreamThread), 0);
+    EXPECT_EQ(threadsNamed("vc-window"), 0);
+    EXPECT_EQ(distinctColours(window.capture()), 1u);
 
-    ASSERT_TRUE(driver.joinAsUser(sim.baseUrl(), "student01", "room1", "一号教室"));
+    ASSERT_TRUE(driver.link(sim.baseUrl(), "room1", "一号教室"));
+    ASSERT_TRUE(driver.events.waitFor(VIDYO_CLIENT_OUT_EVENT_CONFERENCE_ACTIVE));
+    const auto inRoom = waitForPicture(window);
+    EXPECT_GT(distinctColours(inRoom), 4u) << "the conference picture is drawn in the room";
+    EXPECT_EQ(threadsNamed(kStreamThread), 1);
+
     ASSERT_TRUE(driver.pin("teacher.room1@fenwix-sim"));
     auto result = driver.events.waitFor(VIDYO_CLIENT_OUT_EVENT_PIN_RESULT);
     ASSERT_TRUE(result);
@@ -132,13 +179,48 @@ TEST(VidyoClientWindow, DrawsIntoTheGivenWindowAndKeepsDrawingAfterAPin) {
     std::vector<unsigned long> pinned;
     for (int i = 0; i < 100; ++i) {
         pinned = window.capture();
-        if (pinned != idle && distinctColours(pinned) > 4) {
+        if (pinned != inRoom && distinctColours(pinned) > 4) {
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     EXPECT_GT(distinctColours(pinned), 4u);
-    EXPECT_NE(pinned, idle) << "the picture names the pinned participant";
+    EXPECT_NE(pinned, inRoom) << "the picture names the pinned participant";
+
+    ASSERT_TRUE(driver.leave());
+    ASSERT_TRUE(driver.events.waitFor(VIDYO_CLIENT_OUT_EVENT_CONFERENCE_ENDED));
+    EXPECT_TRUE(waitForThreads(kStreamThread, 0)) << "the pipeline is gone with the room";
+    EXPECT_EQ(threadsNamed("vc-window"), 0);
+}
+
+TEST(VidyoClientWindow, HidingTheWindowStopsTheDrawingAndShowingItStartsItAgain) {
+    if (std::getenv("DISPLAY") == nullptr) {
+        GTEST_SKIP() << "DISPLAY is not set: this test draws into an X window (run it under "
+                        "xvfb-run)";
+    }
+    NativeWindow window;
+    ASSERT_TRUE(window.ok());
+    fenwixtest::SimProcess sim;
+    VidyoClientDriver driver(window.id(), kWidth, kHeight);
+    ASSERT_TRUE(driver.started());
+    window.setShown(false);
+    ASSERT_TRUE(driver.joinAsUser(sim.baseUrl(), "student01", "room1", "一号教室"));
+    EXPECT_EQ(threadsNamed("vc-window"), 1) << "a room's window is watched";
+    EXPECT_EQ(threadsNamed(kStreamThread), 0) << "nothing is drawn into a hidden window";
+
+    window.setShown(true);
+    EXPECT_TRUE(waitForThreads(kStreamThread, 1));
+    EXPECT_GT(distinctColours(waitForPicture(window)), 4u);
+    window.setShown(false);
+    EXPECT_TRUE(waitForThreads(kStreamThread, 0));
+    window.setShown(true);
+    EXPECT_TRUE(waitForThreads(kStreamThread, 1));
+
+    // A log-out in the room stops the drawing as a leave does.
+    ASSERT_TRUE(driver.logout());
+    ASSERT_TRUE(driver.events.waitFor(VIDYO_CLIENT_OUT_EVENT_SIGNED_OUT));
+    EXPECT_TRUE(waitForThreads(kStreamThread, 0));
+    EXPECT_EQ(threadsNamed("vc-window"), 0);
 }
 
 // The host may destroy its window before stopping the library, or hand over a stale handle: the
@@ -151,11 +233,13 @@ TEST(VidyoClientWindow, DestroyedOrUnknownWindowDoesNotEndTheProgram) {
     {
         NativeWindow window;
         ASSERT_TRUE(window.ok());
+        fenwixtest::SimProcess sim;
         VidyoClientDriver driver(window.id(), kWidth, kHeight, folder.path() + "VidyoLog/");
         ASSERT_TRUE(driver.started());
+        ASSERT_TRUE(driver.joinAsUser(sim.baseUrl(), "student01", "room1", "一号教室"));
         EXPECT_GT(distinctColours(waitForPicture(window)), 4u);
         window.destroy();
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));  // frames keep coming
+        EXPECT_TRUE(waitForThreads(kStreamThread, 0)) << "a destroyed window is not drawn into";
         EXPECT_NE(VidyoClientStop(), 0);
     }
     {

@@ -60,6 +60,20 @@ TEST_F(ClockControl, BeforeStartShowsTheTimeOfDayAfterStartTheTimeSinceIt) {
     EXPECT_EQ(clock.elapsedText(), QStringLiteral("00:00:00"));
 }
 
+TEST_F(ClockControl, TicksOnlyWhileItCanBeSeen) {
+    CMyTimeStaticCtrl clock(&parent_, QRect(0, 0, 72, 62), icon_, true, 65535);
+    EXPECT_FALSE(clock.isTicking()) << "not started";
+    clock.StartClock();
+    EXPECT_TRUE(clock.isTicking());
+    parent_.hide();  // the tool bar leaves with the class
+    EXPECT_TRUE(clock.isRunning());
+    EXPECT_FALSE(clock.isTicking());
+    clock.StartClock();  // a class started while hidden
+    EXPECT_FALSE(clock.isTicking());
+    parent_.show();
+    EXPECT_TRUE(clock.isTicking());
+}
+
 TEST_F(ClockControl, IsAHundredPixelsWiderThanItsIconOrTheRectangleWithoutOne) {
     CMyTimeStaticCtrl withIcon(&parent_, QRect(3, 4, 72, 62), icon_, true, 65535);
     EXPECT_EQ(withIcon.geometry(), QRect(3, 4, 172, 62));
