@@ -11,6 +11,8 @@ target_link_libraries(fenwix_core PUBLIC fenwix_log fenwix_platform PkgConfig::J
   Threads::Threads)
 # The conference adapter (conference/vidyoserver) calls the conference client library of sdk/.
 target_link_libraries(fenwix_core PUBLIC VidyoClient)
+# The device check's camera preview (devices/cameralibrary) calls the camera library of sdk/.
+target_link_libraries(fenwix_core PUBLIC CaptureVideo)
 # The sound server client: reached only through devices/ (audio endpoints, capture, playback).
 target_link_libraries(fenwix_core PUBLIC PkgConfig::PULSE)
 target_compile_definitions(fenwix_core PRIVATE

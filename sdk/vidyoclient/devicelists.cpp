@@ -1,12 +1,9 @@
 #include "sdk/vidyoclient/devicelists.h"
 
+#include "sdk/cameras/cameralist.h"
 #include "sdk/vidyoclient/clientlog.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <linux/videodev2.h>
 #include <pulse/pulseaudio.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -94,42 +91,6 @@ SoundQuery soundDevices() {
     return q;
 }
 
-std::vector<std::string> captureDevices() {
-    std::vector<std::string> paths;
-    if (DIR* dir = opendir("/dev")) {
-        while (dirent* entry = readdir(dir)) {
-            if (std::strncmp(entry->d_name, "video", 5) == 0) {
-                paths.push_back(std::string("/dev/") + entry->d_name);
-            }
-        }
-        closedir(dir);
-    }
-    std::sort(paths.begin(), paths.end());
-    std::vector<std::string> names;
-    for (const auto& path : paths) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
-        v4l2_capability cap{};
-        if (ioctl(fd, VIDIOC_QUERYCAP, &cap) == 0) {
-            const unsigned caps =
-                (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
-            if (caps & V4L2_CAP_VIDEO_CAPTURE) {
-                names.emplace_back(
-                    reinterpret_cast<const char*>(cap.card),
-                    strnlen(reinterpret_cast<const char*>(cap.card), sizeof(cap.card)));
-            }
-        }
-        ::close(fd);
-    }
-    return names;
-}
-
-bool virtualCameraOn() {
-    const char* value = std::getenv("FENWIX_VIRTUAL_CAMERA");
-    return value != nullptr && std::strcmp(value, "1") == 0;
-}
 }  // namespace
 
 DeviceNames enumerateDevices() {
@@ -139,9 +100,8 @@ DeviceNames enumerateDevices() {
     names.microphones.insert(names.microphones.end(), sound.sources.begin(), sound.sources.end());
     names.speakers.emplace_back(kSameAsSystem);
     names.speakers.insert(names.speakers.end(), sound.sinks.begin(), sound.sinks.end());
-    names.cameras = captureDevices();
-    if (virtualCameraOn()) {
-        names.cameras.emplace_back(kVirtualCamera);
+    for (const auto& camera : fenwixsdk::listCameras()) {
+        names.cameras.push_back(camera.name);
     }
     return names;
 }
