@@ -17,3 +17,8 @@ QSize dialogUnitsToPixels(const QFont& font, int widthUnits, int heightUnits) {
     const int baseY = metrics.height();
     return {(widthUnits * baseX + 2) / 4, (heightUnits * baseY + 4) / 8};
 }
+
+QRect dialogUnitsRectToPixels(const QFont& font, int x, int y, int width, int height) {
+    const QSize origin = dialogUnitsToPixels(font, x, y);
+    return {QPoint(origin.width(), origin.height()), dialogUnitsToPixels(font, width, height)};
+}

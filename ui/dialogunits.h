@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QFont>
+#include <QRect>
 #include <QSize>
 
 // The font the notice windows were laid out with ("Microsoft Sans Serif", 8 points); the system
@@ -13,3 +14,6 @@ QFont dialogFont();
 
 // Pixels of a size in dialog units for text in `font`.
 QSize dialogUnitsToPixels(const QFont& font, int widthUnits, int heightUnits);
+
+// Pixels of a rectangle in dialog units (position and size) for text in `font`.
+QRect dialogUnitsRectToPixels(const QFont& font, int x, int y, int width, int height);
