@@ -39,6 +39,10 @@ button{margin:2px 4px 2px 0;padding:3px 10px;cursor:pointer}
 <th>guest</th><th>reports</th><th>last report</th><th>exited</th></tr></thead><tbody></tbody></table>
 <pre id="device" class="muted">Click a device to see everything the sim knows about it.</pre></section>
 
+<section class="wide" id="demoSection" hidden><h2>Demo class</h2>
+<p class="muted">fenwix-sim --demo plays a class in a loop against every registered terminal; the newest step first.</p>
+<table id="demoSteps"><thead><tr><th>time</th><th>device key</th><th>loop</th><th>step</th><th>what to look at</th></tr></thead><tbody></tbody></table></section>
+
 <section><h2>Push command</h2>
 <label>to <input type="text" id="pushTo" size="34" placeholder="DSK_... or UDSK_..."></label>
 <label><select id="pushType" onchange="showPushFields()">
@@ -161,6 +165,9 @@ async function refresh() {
       (x, tr) => { selectedDevice = x.deviceKey; $('pushTo').value = x.deviceKey; $('bDevice').value = x.deviceKey; showDevice(); });
     [...$('devices').tBodies[0].rows].forEach((tr, i) => tr.className = d[i].deviceKey === selectedDevice ? 'sel' : '');
     if (selectedDevice) showDevice();
+    const demo = await call('GET', '/admin/demo');
+    $('demoSection').hidden = !demo.enabled;
+    rows('demoSteps', demo.steps.slice(-12).reverse(), x => [when(x.at), x.deviceKey, x.loop, x.step, x.text]);
     const p = await call('GET', '/admin/push');
     rows('users', p.users, u => [u.userId, u.tokens, u.waiting, u.polls, u.pending.map(m => m.type).join(', ')]);
     const pt = (await call('GET', '/admin/portal')).portal;

@@ -3,6 +3,7 @@
 #include "sim/businessface.h"
 #include "sim/connectionkill.h"
 #include "sim/consoleface.h"
+#include "sim/demoscript.h"
 #include "sim/listener.h"
 #include "sim/options.h"
 #include "sim/portalface.h"
@@ -70,6 +71,9 @@ int main(int argc, char** argv) {
         return "http://127.0.0.1:" + std::to_string(listener.port());
     });
     adminFace.setExtraReset([&portal] { portal.reset(); });
+    DemoScript demo(business, push, portal,
+                    [&listener] { return "http://127.0.0.1:" + std::to_string(listener.port()); });
+    demo.install(core);
     businessFace.install(core);
     pushFace.install(core);
     adminFace.install(core);
@@ -90,6 +94,12 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    if (options.demo) {
+        demo.start();
+        std::cout << "fenwix-sim: demo class on; every terminal that registers gets one in a loop"
+                  << std::endl;
+    }
+
     std::thread signalWaiter([&listener, signals] {
         int received = 0;
         sigwait(&signals, &received);
@@ -97,6 +107,7 @@ int main(int argc, char** argv) {
     });
     signalWaiter.detach();
     listener.wait();
+    demo.stop();
     push.interruptWaiters();  // held polls and injected delays end now
     portal.interruptWaiters();
     core.interruptDelays();

@@ -27,6 +27,8 @@ bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
             options.help = true;
         } else if (arg == "--strict") {
             options.strict = true;
+        } else if (arg == "--demo") {
+            options.demo = true;
         } else if (arg == "--port" && hasValue) {
             if (!parseInt(argv[++i], 0, 65535, options.port)) {
                 error = "--port needs a number from 0 to 65535";
@@ -52,7 +54,7 @@ std::string helpText() {
 It serves the business API, the push-poll service, an admin API and a web console on one
 port of 127.0.0.1.
 
-Usage: fenwix-sim [--port N] [--port-file F] [--hold-ms N] [--strict] [--help]
+Usage: fenwix-sim [--port N] [--port-file F] [--hold-ms N] [--strict] [--demo] [--help]
 
   --port N        port to listen on; 0 (the default) takes a free port. Prints
                   "fenwix-sim listening on 127.0.0.1:<port>" once listening.
@@ -63,6 +65,11 @@ Usage: fenwix-sim [--port N] [--port-file F] [--hold-ms N] [--strict] [--help]
                   method, form content type, the zero byte that ends every body, parameter
                   names, order and values; any other path under /api/) and record each
                   deviation; they are written to stderr and listed by the admin API.
+  --demo          play a scripted class in a loop against every terminal that registers:
+                  vLogin, the teacher's video (curtain up), a chat line, a volume command,
+                  the waiting picture (curtain down), vLogout, a pause; about 60 s a loop. Each
+                  step is printed as "demo <device key> loop <n>: <step> - <what to look at>"
+                  and listed by GET /admin/demo and the console.
   --help          this text.
 
 Point a terminal at it with apibaseurl and pushbaseurl = http://127.0.0.1:<port> in section

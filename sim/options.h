@@ -9,6 +9,7 @@ struct Options {
     std::string portFile;
     int holdMs = 1500;
     bool strict = false;
+    bool demo = false;
     bool help = false;
 };
 

@@ -5,14 +5,14 @@
 #include <mutex>
 #include <vector>
 
-#include "sdk/cameras/cameralist.h"
 #include "sdk/capturevideo/previewpipeline.h"
+#include "sdk/common/capturedevices.h"
 
 namespace {
 
 struct Library {
     std::mutex mutex;
-    std::vector<fenwixsdk::CameraDevice> cameras;
+    std::vector<capturevideo::Camera> cameras;
     bool enumerated = false;
     capturevideo::PreviewPipeline preview;
 };
@@ -30,7 +30,7 @@ extern "C" int CaptureVideoEnumDevices(CaptureVideoStringList* names) {
     }
     Library& lib = library();
     std::lock_guard<std::mutex> lock(lib.mutex);
-    lib.cameras = fenwixsdk::listCameras();
+    lib.cameras = capturevideo::listCameras();
     lib.enumerated = true;
     for (const auto& camera : lib.cameras) {
         names->append(names->list, camera.name.c_str());
@@ -42,7 +42,7 @@ extern "C" int CaptureVideoInit(int index, uintptr_t window) {
     Library& lib = library();
     std::lock_guard<std::mutex> lock(lib.mutex);
     if (!lib.enumerated) {
-        lib.cameras = fenwixsdk::listCameras();
+        lib.cameras = capturevideo::listCameras();
         lib.enumerated = true;
     }
     if (index < 0 || static_cast<std::size_t>(index) >= lib.cameras.size()) {

@@ -2,6 +2,8 @@
 
 #include <gst/video/videooverlay.h>
 
+#include "sdk/common/capturedevices.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -25,12 +27,13 @@ bool gstreamerReady() {
 
 // A small picture at a low rate: the preview area is 156 x 88 dialog units, and the window sink
 // scales it to the window.
-std::string pipelineText(const fenwixsdk::CameraDevice& camera) {
+std::string pipelineText(const Camera& camera) {
     const std::string tail =
         " ! videoconvert ! videoscale ! video/x-raw,width=320,height=180 ! ximagesink name=sink "
         "sync=false force-aspect-ratio=false";
     if (camera.path.empty()) {
-        return "videotestsrc is-live=true pattern=ball ! video/x-raw,width=320,height=180,"
+        return "videotestsrc is-live=true pattern=ball background-color=0xff203860 ! "
+               "video/x-raw,width=320,height=180,"
                "framerate=15/1 ! textoverlay text=\"" +
                camera.name + "\" valignment=bottom font-desc=\"Sans 12\"" + tail;
     }
@@ -48,11 +51,22 @@ bool started(GstElement* pipeline) {
 
 }  // namespace
 
+std::vector<Camera> listCameras() {
+    std::vector<Camera> cameras;
+    for (const auto& device : sdkcommon::listVideoCaptureDevices()) {
+        cameras.push_back({device.name, device.path});
+    }
+    if (sdkcommon::virtualCameraOn()) {
+        cameras.push_back({sdkcommon::kVirtualCamera, std::string()});
+    }
+    return cameras;
+}
+
 void logLine(const std::string& text) {
     std::fprintf(stderr, "CaptureVideo: %s\n", text.c_str());
 }
 
-bool PreviewPipeline::start(const fenwixsdk::CameraDevice& camera, std::uintptr_t window) {
+bool PreviewPipeline::start(const Camera& camera, std::uintptr_t window) {
     stop();
     const char* display = std::getenv("DISPLAY");
     if (window == 0 || display == nullptr || *display == '\0') {

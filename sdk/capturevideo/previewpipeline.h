@@ -6,10 +6,18 @@
 
 #include <cstdint>
 #include <string>
-
-#include "sdk/cameras/cameralist.h"
+#include <vector>
 
 namespace capturevideo {
+
+// A camera of the preview: the video capture devices by card name and device node, then the
+// virtual test camera (no node) when it is switched on, the order all stand-ins list them in.
+struct Camera {
+    std::string name;
+    std::string path;  // empty for the virtual camera
+};
+
+std::vector<Camera> listCameras();
 
 // The library's lines go to standard error, prefixed with its name.
 void logLine(const std::string& text);
@@ -21,7 +29,7 @@ public:
     PreviewPipeline(const PreviewPipeline&) = delete;
     PreviewPipeline& operator=(const PreviewPipeline&) = delete;
 
-    bool start(const fenwixsdk::CameraDevice& camera, std::uintptr_t window);
+    bool start(const Camera& camera, std::uintptr_t window);
     void stop();
 
 private:

@@ -3,6 +3,8 @@
 // when FENWIX_VIRTUAL_CAMERA=1).
 #pragma once
 
+#include "sdk/common/capturedevices.h"
+
 #include <string>
 #include <vector>
 
@@ -15,7 +17,7 @@ struct DeviceNames {
 };
 
 extern const char kSameAsSystem[];
-extern const char kVirtualCamera[];
+using sdkcommon::kVirtualCamera;
 
 DeviceNames enumerateDevices();
 

@@ -1,15 +1,10 @@
 #include "sdk/vidyoclient/videorenderer.h"
 
+#include "sdk/common/nativewindow.h"
 #include "sdk/vidyoclient/clientlog.h"
 
 #include <gst/gst.h>
 #include <gst/video/videooverlay.h>
-
-#include <atomic>
-#include <cstdlib>
-
-// Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
-#include <X11/Xlib.h>
 
 namespace vidyoclient {
 
@@ -28,39 +23,6 @@ bool gstreamerReady() {
     return ready;
 }
 
-// Xlib's default error handler ends the whole program. The window belongs to the host, which
-// may destroy it before stopping the library, so X errors of the drawing are logged instead.
-std::atomic<int> xErrors{0};
-
-int logXError(Display* /*display*/, XErrorEvent* error) {
-    if (xErrors.fetch_add(1) < 5) {
-        clientLog().line("video: X error " + std::to_string(error->error_code) + " on resource " +
-                         std::to_string(error->resourceid) + " (ignored)");
-    }
-    return 0;
-}
-
-void installXErrorHandler() {
-    static std::once_flag once;
-    std::call_once(once, [] { XSetErrorHandler(logXError); });
-}
-
-// True when the window exists on the display.
-bool windowExists(std::uintptr_t window) {
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
-        clientLog().line("video: cannot open the display");
-        return false;
-    }
-    XWindowAttributes attributes{};
-    const int before = xErrors.load();
-    const bool exists =
-        XGetWindowAttributes(display, static_cast<Window>(window), &attributes) != 0;
-    XSync(display, False);
-    XCloseDisplay(display);
-    return exists && xErrors.load() == before;
-}
-
 std::string pipelineText(int width, int height) {
     // A fixed picture size keeps the cost low; the window sink scales it to the window.
     const int w = width > 0 ? std::min(width, 1280) : 640;
@@ -76,19 +38,10 @@ std::string pipelineText(int width, int height) {
 bool VideoRenderer::start(std::uintptr_t window, int width, int height,
                           const std::string& caption) {
     stop();
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0') {
-        clientLog().line("video: no display (DISPLAY unset), the conference video is not drawn");
-        return false;
-    }
-    if (window == 0) {
-        clientLog().line("video: no window handle, the conference video is not drawn");
-        return false;
-    }
-    installXErrorHandler();
-    if (!windowExists(window)) {
-        clientLog().line("video: window " + std::to_string(window) +
-                         " does not exist, the conference video is not drawn");
+    const bool usable = sdkcommon::nativeWindowExists(window, [](const std::string& why) {
+        clientLog().line("video: " + why + ", the conference video is not drawn");
+    });
+    if (!usable) {
         return false;
     }
     if (!gstreamerReady()) {

@@ -1,6 +1,7 @@
 // Device lists and the configuration record of the conference client library, with a real
 // private sound server (or none) behind it.
 #include "support/pulsedaemon.h"
+#include "support/scopedenv.h"
 #include "support/vidyoclientdriver.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,8 @@
 #include <vector>
 
 using fenwixtest::VidyoClientDriver;
+
+using fenwixtest::ScopedEnv;
 
 namespace {
 
@@ -42,24 +45,6 @@ Lists lists(VidyoClientDriver& driver) {
 bool contains(const std::vector<std::string>& list, const std::string& name) {
     return std::find(list.begin(), list.end(), name) != list.end();
 }
-
-// Restores an environment variable when the test ends.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-            had_ = true;
-        }
-        value != nullptr ? setenv(name, value, 1) : unsetenv(name);
-    }
-    ~ScopedEnv() { had_ ? setenv(name_, old_.c_str(), 1) : unsetenv(name_); }
-
-private:
-    const char* name_;
-    std::string old_;
-    bool had_ = false;
-};
 
 struct CameraCase {
     const char* name;
