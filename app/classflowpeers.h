@@ -35,6 +35,7 @@ public:
     virtual std::string getRouterName() = 0;
     virtual void muteSpeaker(bool mute) = 0;
     virtual void muteMicrophone(bool mute) = 0;
+    virtual void muteCamera(bool mute) = 0;
     virtual int getMicVolume() = 0;
     virtual void setSpeakerVolume(int volume) = 0;
 

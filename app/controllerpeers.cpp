@@ -91,6 +91,10 @@ void ControllerPeers::muteMicrophone(bool mute) {
     server().muteMicrophone(mute);
 }
 
+void ControllerPeers::muteCamera(bool mute) {
+    server().muteCamera(mute);
+}
+
 int ControllerPeers::getMicVolume() {
     return server().getMicVolume();
 }

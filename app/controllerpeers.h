@@ -30,6 +30,7 @@ public:
     std::string getRouterName() override;
     void muteSpeaker(bool mute) override;
     void muteMicrophone(bool mute) override;
+    void muteCamera(bool mute) override;
     int getMicVolume() override;
     void setSpeakerVolume(int volume) override;
 

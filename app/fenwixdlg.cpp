@@ -541,13 +541,15 @@ void CFenwixDlg::OnCtrlClicked(unsigned id) {
     fenwix::platform::debugTrace("OnCtrlClicked id = " + std::to_string(id) + "\n");
     switch (id) {
         case ID_TOOL_PREVIEW:
+            OnTogglePreview();
+            break;
         case ID_TOOL_CAMERA:
         case ID_TOOL_SPEAKER:
         case ID_TOOL_MIC:
+            OnToggleMute(id);
+            break;
         case ID_DEVICE_CHECK:
-            // Tool bar commands, the device check, the update and the class entry are handled
-            // here once their windows and sessions exist.
-            LOGD("command " << id << " has no handler in this build");
+            OnDeviceCheck();
             break;
         case ID_UPDATE:
             updateStart();

@@ -210,6 +210,11 @@ private:
     void StartGuestAttempt(const char* why);
     void GiveUpGuestAttempt();
 
+    // The device check and the tool bar's preview and mute buttons (fenwixdlgdevices.cpp).
+    void OnDeviceCheck();
+    void OnTogglePreview();
+    void OnToggleMute(unsigned id);
+
     // The conference library's start and the volumes it starts with (fenwixdlgconference.cpp).
     void StartConference();
     void ReadConferenceVolumes();

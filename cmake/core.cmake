@@ -14,6 +14,8 @@ target_link_libraries(fenwix_core PUBLIC VidyoClient)
 # The digest that checks a downloaded installer (service/filedigest).
 pkg_check_modules(LIBCRYPTO REQUIRED IMPORTED_TARGET libcrypto)
 target_link_libraries(fenwix_core PUBLIC PkgConfig::LIBCRYPTO)
+# The device check's camera preview (devices/cameralibrary) calls the camera library of sdk/.
+target_link_libraries(fenwix_core PUBLIC CaptureVideo)
 # The sound server client: reached only through devices/ (audio endpoints, capture, playback).
 target_link_libraries(fenwix_core PUBLIC PkgConfig::PULSE)
 target_compile_definitions(fenwix_core PRIVATE

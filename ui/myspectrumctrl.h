@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <mutex>
 
-class CMySpectrumCtrl : public QWidget {
+#include "devices/levelmeter.h"
+
+class CMySpectrumCtrl : public QWidget, public fenwix::devices::LevelMeter {
     Q_OBJECT
 public:
     static constexpr int kChannels = 2;
@@ -17,9 +19,9 @@ public:
     CMySpectrumCtrl(QWidget* parent, const QRect& rect, unsigned id);
 
     // Any thread: the block's level becomes the meter's level; a repaint follows on the UI thread.
-    void Feed(const unsigned char* bytes, std::size_t length);
+    void Feed(const unsigned char* bytes, std::size_t length) override;
     // Any thread: repaints; the level keeps its last value.
-    void Clear();
+    void Clear() override;
 
     int level() const;
 

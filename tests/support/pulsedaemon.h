@@ -157,6 +157,9 @@ public:
         return out;
     }
 
+    // The daemon's process, for tests that make it hang (SIGSTOP) or vanish.
+    pid_t pid() const { return pid_; }
+
     // What the daemon wrote so far.
     std::string log() const { return readFile(dir_ + "/daemon.log"); }
 

@@ -96,6 +96,9 @@ public:
     void muteMicrophone(bool mute) override {
         calls.push_back(mute ? "muteMicrophone on" : "muteMicrophone off");
     }
+    void muteCamera(bool mute) override {
+        calls.push_back(mute ? "muteCamera on" : "muteCamera off");
+    }
     int getMicVolume() override { return micVolumeAnswer; }
     void setSpeakerVolume(int volume) override {
         calls.push_back("setSpeakerVolume " + std::to_string(volume));

@@ -6,6 +6,7 @@
 #include <QThread>
 #include <QWidget>
 #include <atomic>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <thread>
@@ -36,6 +37,16 @@ std::vector<std::int16_t> repeated(std::vector<std::int16_t> pattern, int times)
     return out;
 }
 
+// `periods` whole periods of a sine, `perPeriod` samples each.
+std::vector<std::int16_t> sine(double amplitude, int perPeriod, int periods) {
+    std::vector<std::int16_t> out;
+    for (int i = 0; i < perPeriod * periods; ++i) {
+        out.push_back(static_cast<std::int16_t>(
+            std::lround(amplitude * std::sin(2 * M_PI * i / perPeriod))));
+    }
+    return out;
+}
+
 struct LevelCase {
     const char* name;
     std::vector<unsigned char> bytes;
@@ -58,6 +69,8 @@ INSTANTIATE_TEST_SUITE_P(
         LevelCase{"MeanOfOne", block(repeated({1, -1}, 10)), 0},
         LevelCase{"BelowOneIsNegative", block(repeated({0, 1}, 10)), -6},
         LevelCase{"FortyFive", block(repeated({178, -178}, 50)), 45},
+        // A sine of amplitude A has the mean magnitude 2A/pi: 20 log10(20000/pi) = 76.08.
+        LevelCase{"SineOfAmplitude10000", block(sine(10000, 100, 8)), 76},
         LevelCase{"OddTrailingByteIgnored", std::vector<unsigned char>{0x10, 0x00, 0xff}, 24},
         LevelCase{"Empty", std::vector<unsigned char>{}, 0},
         LevelCase{"SingleByte", std::vector<unsigned char>{0x7f}, 0}),
