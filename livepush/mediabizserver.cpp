@@ -2,6 +2,7 @@
 
 #include <json/value.h>
 
+#include "jsontext/jsontext.h"
 #include "logging/log4z.h"
 #include "platform/debugtrace.h"
 #include "platform/process.h"
@@ -10,15 +11,15 @@
 #include "service/httpclient.h"
 #include "service/mainwindowchannel.h"
 #include "service/mainwindowevents.h"
-#include "service/replyfields.h"
+#include "service/replyenvelope.h"
 #include "service/terminalui.h"
 
 namespace {
 
 constexpr int kLiveType = 1;
 
-const char* fieldState(replyfields::Field field) {
-    return field == replyfields::Field::Missing ? "missing" : "of the wrong type";
+const char* fieldState(jsontext::Field field) {
+    return field == jsontext::Field::Missing ? "missing" : "of the wrong type";
 }
 
 }  // namespace
@@ -102,26 +103,19 @@ bool MediaBizServer::sendRequest(const char* path, const char* logHead, const st
 
 bool MediaBizServer::httpBack(const std::string& reply, int type) {
     LOGI(reply << " 类型:" << type);
-    Json::Value root;
-    if (!replyfields::parseJson(reply, root)) {
+    BusinessReply envelope;
+    if (!readBusinessReply(reply, envelope)) {
         return false;
     }
-    bool success = false;
-    const replyfields::Field found = replyfields::readBool(root, "success", success);
-    if (found == replyfields::Field::Missing) {
+    if (envelope.success == ReplySuccess::Missing) {
         LOGI("返回错误 success is null " << reply << " 类型:" << type);
         return false;
     }
-    if (found == replyfields::Field::WrongType) {
-        LOGW("live push reply: success is not a boolean, taken as a failure 类型:" << type);
-        return false;
-    }
-    if (!success) {
+    if (envelope.success != ReplySuccess::Accepted) {
         return false;
     }
     if (type == kReplyStart) {
-        const Json::Value* payload = replyfields::member(root, "payload");
-        return onStartReply(payload != nullptr ? *payload : Json::Value());
+        return onStartReply(envelope.payload);
     }
     if (type == kReplyStop) {
         CComConfig::getInstance()->setLiveStopConfirmed(true);
@@ -134,11 +128,11 @@ bool MediaBizServer::onStartReply(const Json::Value& payload) {
     std::string url;
     int liveStatus = 0;
     int liveId = -1;
-    const replyfields::Field urlField = replyfields::readText(payload, "url", url);
-    const replyfields::Field statusField = replyfields::readInt(payload, "liveStatus", liveStatus);
-    const replyfields::Field idField = replyfields::readInt(payload, "liveId", liveId);
+    const jsontext::Field urlField = jsontext::readText(payload, "url", url);
+    const jsontext::Field statusField = jsontext::readInt(payload, "liveStatus", liveStatus);
+    const jsontext::Field idField = jsontext::readInt(payload, "liveId", liveId);
     LOGI("直播云sdk推流地址：" << url);
-    if (statusField != replyfields::Field::Ok) {
+    if (statusField != jsontext::Field::Ok) {
         LOGW("live push not started: liveStatus is " << fieldState(statusField));
         return false;
     }
@@ -147,12 +141,12 @@ bool MediaBizServer::onStartReply(const Json::Value& payload) {
     }
     // Without an address there is nothing to push to, and without a live id the backend could
     // not be told that this push ended.
-    if (urlField != replyfields::Field::Ok || url.empty()) {
+    if (urlField != jsontext::Field::Ok || url.empty()) {
         LOGW("live push not started: url is "
-             << (urlField == replyfields::Field::Ok ? "empty" : fieldState(urlField)));
+             << (urlField == jsontext::Field::Ok ? "empty" : fieldState(urlField)));
         return false;
     }
-    if (idField != replyfields::Field::Ok) {
+    if (idField != jsontext::Field::Ok) {
         LOGW("live push not started: liveId is " << fieldState(idField));
         return false;
     }
