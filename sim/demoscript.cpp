@@ -211,6 +211,7 @@ bool DemoScript::showVideo(const std::string& deviceKey, const std::string& room
     say(deviceKey, loop, shown ? "video" : "noVideo",
         shown ? "the teacher's video fills the screen (videoStatus fixed)"
               : "the screen was not fixed on the teacher");
+    sayLiveStream(deviceKey, loop);
     const auto third = timings_.videoHold / 3;
     if (!pauseFor(third)) {
         return false;
@@ -235,6 +236,16 @@ bool DemoScript::showVideo(const std::string& deviceKey, const std::string& room
                 " (speakerVolumn in the next report)");
     }
     return pauseFor(timings_.videoHold - 2 * third);
+}
+
+// A terminal that pushes its camera (ispull=1) has asked for a push address by now.
+void DemoScript::sayLiveStream(const std::string& deviceKey, int loop) {
+    const Json::Value record = business_.deviceJson(deviceKey);
+    const std::string url = record["liveUrl"].isString() ? record["liveUrl"].asString() : "";
+    if (record["liveState"].asString() == "pushing" && !url.empty()) {
+        say(deviceKey, loop, "live",
+            "the classroom camera is pushed live: watch with  ffplay " + url);
+    }
 }
 
 bool DemoScript::pushCommand(const std::string& deviceKey, const Json::Value& payload) {

@@ -73,6 +73,7 @@ private:
     bool oneLoop(const std::string& deviceKey, int loop);
     bool showVideo(const std::string& deviceKey, const std::string& room, int loop);
 
+    void sayLiveStream(const std::string& deviceKey, int loop);
     bool pushCommand(const std::string& deviceKey, const Json::Value& payload);
     void curtain(const std::string& room, int status);
     TerminalState stateOf(const std::string& deviceKey) const;
