@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "support/simprocess.h"
+#include "support_checks.h"
 #include "support_terminalprocess.h"
 
 namespace {
@@ -25,44 +26,6 @@ using namespace std::chrono_literals;
 using e2e::TerminalProcess;
 using e2e::TerminalSandbox;
 using fenwixtest::SimProcess;
-
-bool haveDisplay() {
-    return std::getenv("DISPLAY") != nullptr;
-}
-
-std::string logOf(const TerminalSandbox& sandbox, pid_t pid) {
-    char pidText[16];
-    std::snprintf(pidText, sizeof pidText, "_%06u_", static_cast<unsigned>(pid));
-    for (const auto& file : sandbox.logFiles()) {
-        if (file.filename().string().find(pidText) != std::string::npos) {
-            return e2e::readFile(file);
-        }
-    }
-    return "";
-}
-
-// Occurrences of a text in a log.
-int countIn(const std::string& log, const std::string& text) {
-    int n = 0;
-    for (auto at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) {
-        ++n;
-    }
-    return n;
-}
-
-bool mainWindowShown(pid_t pid) {
-    return e2e::run("xdotool search --all --onlyvisible --pid " + std::to_string(pid) +
-                    " --name '^芬维学生端$' >/dev/null 2>&1")
-               .first == 0;
-}
-
-void screenshot(const std::string& name) {
-    const char* artifacts = std::getenv("FENWIX_ARTIFACTS");
-    if (artifacts == nullptr || !haveDisplay()) {
-        return;
-    }
-    e2e::run("import -window root '" + std::string(artifacts) + "/" + name + "' 2>/dev/null");
-}
 
 Json::Value object(std::initializer_list<std::pair<const char*, Json::Value>> members) {
     Json::Value v(Json::objectValue);
@@ -77,7 +40,7 @@ Json::Value object(std::initializer_list<std::pair<const char*, Json::Value>> me
 class ClassFlow : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!haveDisplay()) {
+        if (!e2e::haveDisplay()) {
             GTEST_SKIP() << "needs an X display";
         }
         ASSERT_TRUE(e2e::displayAnswers());
@@ -142,10 +105,10 @@ protected:
         sim_->admin("POST", "/admin/portal/" + what, body);
     }
 
-    std::string log() const { return logOf(*sandbox_, terminal_->pid()); }
+    std::string log() const { return e2e::terminalLog(*sandbox_, terminal_->pid()); }
 
     bool waitLogged(const std::string& text, std::chrono::milliseconds bound, int times = 1) {
-        return e2e::waitUntil([&] { return countIn(log(), text) >= times; }, bound);
+        return e2e::waitUntil([&] { return e2e::countIn(log(), text) >= times; }, bound);
     }
 
     // The application status events the terminal reported, in order: (appStatus, videoStatus).
@@ -194,18 +157,18 @@ protected:
 
 TEST_F(ClassFlow, PushedLogInJoinsAsAUserShowsTheTeacherAndLeavesOnLogOut) {
     ASSERT_NO_FATAL_FAILURE(startRegistered());
-    ASSERT_TRUE(e2e::waitUntil([&] { return mainWindowShown(terminal_->pid()); }, 10s));
-    screenshot("class-idle.png");
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::mainWindowShown(terminal_->pid()); }, 10s));
+    e2e::keepScreenshot("class-idle.png");
 
     pushLogIn();
     ASSERT_TRUE(waitLogged("用户模式登录成功", 40s));
-    EXPECT_EQ(countIn(log(), "游客模式"), 0) << "a user log-in needs no guest attempt";
+    EXPECT_EQ(e2e::countIn(log(), "游客模式"), 0) << "a user log-in needs no guest attempt";
     ASSERT_TRUE(waitLogged("当前状态 : status = 2", 5s));  // curtain up: the waiting picture
     EXPECT_TRUE(e2e::waitUntil([&] { return reported(3, "fixScreened"); }, 10s));
     EXPECT_TRUE(reported(1));
-    EXPECT_FALSE(mainWindowShown(terminal_->pid()));
+    EXPECT_FALSE(e2e::mainWindowShown(terminal_->pid()));
     std::this_thread::sleep_for(1s);
-    screenshot("class-waiting.png");
+    e2e::keepScreenshot("class-waiting.png");
 
     ASSERT_TRUE(lowerCurtainUntilVideo());
     EXPECT_TRUE(e2e::waitUntil([&] { return reported(3, "fixed"); }, 10s));
@@ -214,16 +177,16 @@ TEST_F(ClassFlow, PushedLogInJoinsAsAUserShowsTheTeacherAndLeavesOnLogOut) {
         [&] { return device()["lastReport"]["speakerIsOpen"].asString() == "1"; }, 10s))
         << device()["lastReport"];
     std::this_thread::sleep_for(1s);
-    screenshot("class-video.png");
+    e2e::keepScreenshot("class-video.png");
 
-    const int waitingBefore = countIn(log(), "当前状态 : status = 2");
+    const int waitingBefore = e2e::countIn(log(), "当前状态 : status = 2");
     portal("curtain", object({{"roomKey", kRoom}, {"status", 0}}));
     EXPECT_TRUE(waitLogged("当前状态 : status = 2", 10s, waitingBefore + 1));
 
     push("vLogout");
     ASSERT_TRUE(waitLogged("OnAnalyzeLogoutSuccess", 20s));
     EXPECT_TRUE(waitLogged("当前状态 : status = 1", 5s));
-    EXPECT_TRUE(e2e::waitUntil([&] { return mainWindowShown(terminal_->pid()); }, 10s));
+    EXPECT_TRUE(e2e::waitUntil([&] { return e2e::mainWindowShown(terminal_->pid()); }, 10s));
     const auto events = statusEvents();
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back().first, 1);
@@ -236,7 +199,7 @@ TEST_F(ClassFlow, EnterButtonAsksForThePlannedRoomAndJoins) {
                                {"displayName", "二号教室"},
                                {"roomId", "R-1002"}}));
     ASSERT_NO_FATAL_FAILURE(startRegistered());
-    ASSERT_TRUE(e2e::waitUntil([&] { return mainWindowShown(terminal_->pid()); }, 10s));
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::mainWindowShown(terminal_->pid()); }, 10s));
     auto [status, window] = e2e::run("xdotool search --onlyvisible --pid " +
                                      std::to_string(terminal_->pid()) + " --name '^芬维学生端$'");
     ASSERT_EQ(status, 0);
@@ -261,7 +224,7 @@ TEST_F(ClassFlow, EnterButtonAsksForThePlannedRoomAndJoins) {
     // Ended during the class, it shuts down as from the idle screen.
     terminal_->signal(SIGTERM);
     EXPECT_EQ(terminal_->waitExit(20s), 0);
-    EXPECT_EQ(countIn(log(), "CFenwixDlg::~CFenwixDlg()"), 1);
+    EXPECT_EQ(e2e::countIn(log(), "CFenwixDlg::~CFenwixDlg()"), 1);
 }
 
 TEST_F(ClassFlow, RefusedUserLogInFallsBackToAGuestThatJoins) {
@@ -281,13 +244,13 @@ TEST_F(ClassFlow, FailingGuestGivesUpAndTheTerminalStaysIdle) {
     ASSERT_TRUE(e2e::waitUntil(
         [&] {
             const std::string l = log();
-            return countIn(l, "游客模式登录失败") + countIn(l, "游客模式入会失败") > 0;
+            return e2e::countIn(l, "游客模式登录失败") + e2e::countIn(l, "游客模式入会失败") > 0;
         },
         40s));
     std::this_thread::sleep_for(500ms);
-    screenshot("class-guest-failed.png");  // the message bar reads the give-up text
-    EXPECT_EQ(countIn(log(), "用户模式登录成功"), 0);
-    EXPECT_TRUE(mainWindowShown(terminal_->pid()));
+    e2e::keepScreenshot("class-guest-failed.png");  // the message bar reads the give-up text
+    EXPECT_EQ(e2e::countIn(log(), "用户模式登录成功"), 0);
+    EXPECT_TRUE(e2e::mainWindowShown(terminal_->pid()));
     EXPECT_FALSE(reported(3));
 }
 
@@ -319,7 +282,7 @@ TEST_F(ClassFlow, TwoFailedScreenFixesLeaveTheClass) {
     ASSERT_TRUE(waitLogged("固屏失败，重新固屏", 15s));
     ASSERT_TRUE(waitLogged("2次固屏失败 退出登录", 15s));
     EXPECT_TRUE(waitLogged("OnAnalyzeLogoutSuccess", 20s));
-    EXPECT_TRUE(e2e::waitUntil([&] { return mainWindowShown(terminal_->pid()); }, 10s));
+    EXPECT_TRUE(e2e::waitUntil([&] { return e2e::mainWindowShown(terminal_->pid()); }, 10s));
 }
 
 TEST_F(ClassFlow, BackendGoingAwayInClassShowsTheOfflineNoticeAndTheClassGoesOn) {
@@ -329,12 +292,12 @@ TEST_F(ClassFlow, BackendGoingAwayInClassShowsTheOfflineNoticeAndTheClassGoesOn)
     ASSERT_TRUE(waitLogged("网络已连接", 10s));
     sim_->down(15000);
     ASSERT_TRUE(waitLogged("网络已断开，视频界面", 20s));
-    EXPECT_EQ(countIn(log(), "m_pOfflineDlg is NULL"), 0);
+    EXPECT_EQ(e2e::countIn(log(), "m_pOfflineDlg is NULL"), 0);
     std::this_thread::sleep_for(500ms);
-    screenshot("class-offline.png");
+    e2e::keepScreenshot("class-offline.png");
     // Gone again after its three seconds; the class was never left.
     EXPECT_TRUE(waitLogged("网络已连接", 30s, 2));
-    EXPECT_EQ(countIn(log(), "OnAnalyzeLogoutSuccess"), 0);
+    EXPECT_EQ(e2e::countIn(log(), "OnAnalyzeLogoutSuccess"), 0);
     EXPECT_TRUE(terminal_->running());
 }
 
@@ -393,14 +356,14 @@ TEST_F(ClassFlow, AltSInTheScreenWindowOpensTheSettingsWindow) {
     ASSERT_TRUE(e2e::waitUntil([&] { return settingsShown(terminal_->pid()); }, 10s))
         << "no settings window";
     std::this_thread::sleep_for(1s);  // a few statistics refreshes
-    screenshot("class-settings.png");
-    EXPECT_EQ(countIn(log(), "has no handler in this build"), 0);
+    e2e::keepScreenshot("class-settings.png");
+    EXPECT_EQ(e2e::countIn(log(), "has no handler in this build"), 0);
     ASSERT_TRUE(terminal_->running());
 
     // Ended while the window is open, it shuts down as usual.
     terminal_->signal(SIGTERM);
     EXPECT_EQ(terminal_->waitExit(20s), 0);
-    EXPECT_EQ(countIn(log(), "CFenwixDlg::~CFenwixDlg()"), 1);
+    EXPECT_EQ(e2e::countIn(log(), "CFenwixDlg::~CFenwixDlg()"), 1);
 }
 
 }  // namespace

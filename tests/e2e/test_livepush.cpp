@@ -23,6 +23,7 @@
 #include "support/pulsedaemon.h"
 #include "support/rtmpserver.h"
 #include "support/simprocess.h"
+#include "support_checks.h"
 #include "support_terminalprocess.h"
 
 namespace {
@@ -35,17 +36,6 @@ using fenwixtest::SimProcess;
 
 constexpr const char* kStream = "classroom";
 constexpr const char* kRoom = "room-live";
-
-std::string logOf(const TerminalSandbox& sandbox, pid_t pid) {
-    char pidText[16];
-    std::snprintf(pidText, sizeof pidText, "_%06u_", static_cast<unsigned>(pid));
-    for (const auto& file : sandbox.logFiles()) {
-        if (file.filename().string().find(pidText) != std::string::npos) {
-            return e2e::readFile(file);
-        }
-    }
-    return "";
-}
 
 class LivePush : public ::testing::Test {
 protected:
@@ -81,7 +71,7 @@ protected:
         }
     }
 
-    std::string log() const { return logOf(*sandbox_, terminal_->pid()); }
+    std::string log() const { return e2e::terminalLog(*sandbox_, terminal_->pid()); }
     bool logged(const std::string& text) const { return log().find(text) != std::string::npos; }
     bool waitLogged(const std::string& text, std::chrono::milliseconds bound) const {
         return e2e::waitUntil([&] { return logged(text); }, bound);

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "support_checks.h"
 #include "support_terminalprocess.h"
 
 namespace {
@@ -18,10 +19,6 @@ namespace {
 using namespace std::chrono_literals;
 using e2e::TerminalProcess;
 using e2e::TerminalSandbox;
-
-bool haveDisplay() {
-    return std::getenv("DISPLAY") != nullptr;
-}
 
 using e2e::displayAnswers;
 
@@ -39,17 +36,6 @@ std::string mainWindowId(pid_t pid) {
     return first;
 }
 
-std::string logOf(const TerminalSandbox& sandbox, pid_t pid) {
-    char pidText[16];
-    std::snprintf(pidText, sizeof pidText, "_%06u_", static_cast<unsigned>(pid));
-    for (const auto& file : sandbox.logFiles()) {
-        if (file.filename().string().find(pidText) != std::string::npos) {
-            return e2e::readFile(file);
-        }
-    }
-    return "";
-}
-
 // Waits until the terminal shows its window (with a display) or has logged (without one).
 bool waitStarted(const TerminalSandbox& sandbox, TerminalProcess& terminal) {
     return e2e::waitUntil(
@@ -57,25 +43,17 @@ bool waitStarted(const TerminalSandbox& sandbox, TerminalProcess& terminal) {
                    if (!terminal.running()) {
                        return true;
                    }
-                   return haveDisplay() ? !mainWindowId(terminal.pid()).empty()
-                                        : !logOf(sandbox, terminal.pid()).empty();
+                   return e2e::haveDisplay() ? !mainWindowId(terminal.pid()).empty()
+                                             : !e2e::terminalLog(sandbox, terminal.pid()).empty();
                },
                30s) &&
            terminal.running();
 }
 
-void screenshot(const std::string& name) {
-    const char* artifacts = std::getenv("FENWIX_ARTIFACTS");
-    if (artifacts == nullptr || !haveDisplay()) {
-        return;
-    }
-    e2e::run("import -window root '" + std::string(artifacts) + "/" + name + "' 2>/dev/null");
-}
-
 class Terminal : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (haveDisplay()) {
+        if (e2e::haveDisplay()) {
             ASSERT_TRUE(displayAnswers())
                 << "the X display " << std::getenv("DISPLAY") << " does not answer";
         }
@@ -89,9 +67,9 @@ const std::regex kLogLine(
 TEST_F(Terminal, StartsShowsItsIdleWindowWritesItsLogAndEndsOnASignal) {
     TerminalSandbox sandbox;
     TerminalProcess terminal(sandbox);
-    ASSERT_TRUE(waitStarted(sandbox, terminal)) << logOf(sandbox, terminal.pid());
+    ASSERT_TRUE(waitStarted(sandbox, terminal)) << e2e::terminalLog(sandbox, terminal.pid());
     std::this_thread::sleep_for(1s);  // let it paint before the picture is taken
-    screenshot("idle-window.png");
+    e2e::keepScreenshot("idle-window.png");
 
     const auto files = sandbox.logFiles();
     ASSERT_EQ(files.size(), 1u);
@@ -125,11 +103,11 @@ TEST_F(Terminal, StartsShowsItsIdleWindowWritesItsLogAndEndsOnASignal) {
 TEST_F(Terminal, ASecondCopyExitsWithMinusOneAndLeavesTheFirstRunning) {
     TerminalSandbox sandbox;
     TerminalProcess first(sandbox);
-    ASSERT_TRUE(waitStarted(sandbox, first)) << logOf(sandbox, first.pid());
+    ASSERT_TRUE(waitStarted(sandbox, first)) << e2e::terminalLog(sandbox, first.pid());
 
     TerminalProcess second(sandbox);
     EXPECT_EQ(second.waitExit(30s), 255);  // exit code -1
-    const std::string log = logOf(sandbox, second.pid());
+    const std::string log = e2e::terminalLog(sandbox, second.pid());
     const std::regex infoLine(
         R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} \[\d{4,}\] LOG_INFO  Find other FenwixStuDesktop\.exe thread, exit fenwixdlg\.cpp:\d+\r\n)");
     EXPECT_TRUE(std::regex_search(log, infoLine)) << log;
@@ -138,7 +116,7 @@ TEST_F(Terminal, ASecondCopyExitsWithMinusOneAndLeavesTheFirstRunning) {
 
     std::this_thread::sleep_for(500ms);
     EXPECT_TRUE(first.running());
-    if (haveDisplay()) {
+    if (e2e::haveDisplay()) {
         EXPECT_FALSE(mainWindowId(first.pid()).empty());
     }
     first.signal(SIGTERM);
@@ -146,12 +124,12 @@ TEST_F(Terminal, ASecondCopyExitsWithMinusOneAndLeavesTheFirstRunning) {
 }
 
 TEST_F(Terminal, EscapeEnterAndAltF4DoNotCloseItButAltQDoes) {
-    if (!haveDisplay()) {
+    if (!e2e::haveDisplay()) {
         GTEST_SKIP() << "needs an X display to press keys";
     }
     TerminalSandbox sandbox;
     TerminalProcess terminal(sandbox);
-    ASSERT_TRUE(waitStarted(sandbox, terminal)) << logOf(sandbox, terminal.pid());
+    ASSERT_TRUE(waitStarted(sandbox, terminal)) << e2e::terminalLog(sandbox, terminal.pid());
     // Start-up may hide the window once more before it shows the idle screen for good.
     std::string window;
     ASSERT_TRUE(e2e::waitUntil(
@@ -169,7 +147,8 @@ TEST_F(Terminal, EscapeEnterAndAltF4DoNotCloseItButAltQDoes) {
 
     EXPECT_EQ(e2e::run(press + "alt+q").first, 0);
     EXPECT_EQ(terminal.waitExit(30s), 0);
-    EXPECT_NE(logOf(sandbox, terminal.pid()).find("CFenwixDlg::~CFenwixDlg()"), std::string::npos);
+    EXPECT_NE(e2e::terminalLog(sandbox, terminal.pid()).find("CFenwixDlg::~CFenwixDlg()"),
+              std::string::npos);
 }
 
 }  // namespace

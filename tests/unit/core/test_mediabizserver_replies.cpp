@@ -69,7 +69,7 @@ TEST_F(MediaBizReplies, OnlyAWellFormedStartReplyStartsThePush) {
         {R"({"success":null,"payload":{"url":"rtmp://h/l/k","liveStatus":1,"liveId":7}})", false,
          "返回错误 success is null "},
         {R"({"success":"yes","payload":{"url":"rtmp://h/l/k","liveStatus":1,"liveId":7}})", false,
-         "success is not a boolean"},
+         "not a boolean"},
         {R"({"success":false,"message":"no","payload":{"url":"rtmp://h","liveStatus":1,"liveId":7}})",
          false, " 类型:11"},
         {R"({"success":true,"payload":{"liveStatus":1,"liveId":7}})", false, "url is missing"},
