@@ -174,4 +174,42 @@ std::pair<int, std::string> run(const std::string& command) {
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
+StartedProgram::StartedProgram(const fs::path& exe, const fs::path& folder,
+                               std::vector<std::string> env) {
+    std::vector<char*> envp;
+    for (auto& e : env) {
+        envp.push_back(e.data());
+    }
+    envp.push_back(nullptr);
+    std::string path = exe.string();
+    char* argv[] = {path.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+    if (::posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
+        pid_ = -1;
+    }
+    ::posix_spawn_file_actions_destroy(&actions);
+}
+
+StartedProgram::~StartedProgram() {
+    if (running()) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+}
+
+bool StartedProgram::running() {
+    if (pid_ <= 0 || ended_) {
+        return false;
+    }
+    ended_ = ::waitpid(pid_, &status_, WNOHANG) != 0;
+    return !ended_;
+}
+
+int StartedProgram::waitStatus(std::chrono::milliseconds bound) {
+    waitUntil([this] { return !running(); }, bound);
+    return ended_ ? status_ : -1;
+}
+
 }  // namespace e2e

@@ -51,6 +51,27 @@ private:
     bool reaped_ = false;
 };
 
+// A program started in a folder of its choice with a given environment (the kiosk launcher, an
+// installed terminal); killed at the end of the test if it still runs.
+class StartedProgram {
+public:
+    StartedProgram(const std::filesystem::path& exe, const std::filesystem::path& folder,
+                   std::vector<std::string> env);
+    ~StartedProgram();
+    StartedProgram(const StartedProgram&) = delete;
+    StartedProgram& operator=(const StartedProgram&) = delete;
+
+    pid_t pid() const { return pid_; }
+    bool running();
+    // The wait status once it ended, or -1 when it still runs after `bound`.
+    int waitStatus(std::chrono::milliseconds bound);
+
+private:
+    pid_t pid_ = -1;
+    bool ended_ = false;
+    int status_ = 0;
+};
+
 std::string readFile(const std::filesystem::path& path);
 bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds bound);
 // Runs a command line through the shell; its exit status and standard output.

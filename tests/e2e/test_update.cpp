@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -88,48 +87,6 @@ std::string sha256Of(const fs::path& path) {
     const std::string out = e2e::run("sha256sum " + quoted(path)).second;
     return out.substr(0, out.find(' '));
 }
-
-// A program started in a folder of its choice with a given environment.
-class StartedProgram {
-public:
-    StartedProgram(const fs::path& exe, const fs::path& folder, std::vector<std::string> env) {
-        std::vector<char*> envp;
-        for (auto& e : env) {
-            envp.push_back(e.data());
-        }
-        envp.push_back(nullptr);
-        std::string path = exe.string();
-        char* argv[] = {path.data(), nullptr};
-        posix_spawn_file_actions_t actions;
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-        if (::posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
-            pid_ = -1;
-        }
-        ::posix_spawn_file_actions_destroy(&actions);
-    }
-    ~StartedProgram() {
-        if (running()) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    StartedProgram(const StartedProgram&) = delete;
-    StartedProgram& operator=(const StartedProgram&) = delete;
-
-    pid_t pid() const { return pid_; }
-    bool running() {
-        if (pid_ <= 0 || ended_) {
-            return false;
-        }
-        ended_ = ::waitpid(pid_, nullptr, WNOHANG) != 0;
-        return !ended_;
-    }
-
-private:
-    pid_t pid_ = -1;
-    bool ended_ = false;
-};
 
 // Processes running the program file `exe`, found through /proc.
 std::vector<pid_t> processesRunning(const fs::path& exe) {
@@ -278,7 +235,7 @@ TEST_F(SelfUpdate, OfferedInstallerReplacesTheRunningTerminal) {
     sim_.setBusiness(offer);
     sandbox_.useBackend(sim_.baseUrl());
 
-    StartedProgram terminal(oldTerminal, install_, environment());
+    e2e::StartedProgram terminal(oldTerminal, install_, environment());
     ASSERT_GT(terminal.pid(), 0);
     ASSERT_TRUE(e2e::waitUntil([&] { return !sim_.requests(installerPath).empty(); }, 60s))
         << "the terminal never downloaded the offered installer";

@@ -6,7 +6,6 @@
 #include <json/json.h>
 
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -118,54 +117,6 @@ private:
     std::set<int> prevented_;
 };
 
-// One start of the kiosk launcher, which becomes the terminal itself.
-class KioskRun {
-public:
-    KioskRun(const fs::path& launcher, const fs::path& folder, std::vector<std::string> env) {
-        std::vector<char*> envp;
-        for (auto& e : env) {
-            envp.push_back(e.data());
-        }
-        envp.push_back(nullptr);
-        std::string path = launcher.string();
-        char* argv[] = {path.data(), nullptr};
-        posix_spawn_file_actions_t actions;
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-        if (::posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv, envp.data()) != 0) {
-            pid_ = -1;
-        }
-        ::posix_spawn_file_actions_destroy(&actions);
-    }
-    ~KioskRun() {
-        if (running()) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    KioskRun(const KioskRun&) = delete;
-    KioskRun& operator=(const KioskRun&) = delete;
-
-    pid_t pid() const { return pid_; }
-    bool running() {
-        if (pid_ <= 0 || ended_) {
-            return false;
-        }
-        ended_ = ::waitpid(pid_, &status_, WNOHANG) == pid_;
-        return !ended_;
-    }
-    // The wait status once it ended, or -1 when it still runs after `bound`.
-    int waitStatus(std::chrono::milliseconds bound) {
-        e2e::waitUntil([this] { return !running(); }, bound);
-        return ended_ ? status_ : -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-    bool ended_ = false;
-    int status_ = 0;
-};
-
 TEST(PackageContents, ShipsTheProgramsLibrariesPicturesAndSound) {
     ASSERT_TRUE(package().unpacked()) << package().error();
     const fs::path lib = package().root() / kProgramDir;
@@ -271,9 +222,9 @@ protected:
         return env;
     }
 
-    std::unique_ptr<KioskRun> start() {
-        return std::make_unique<KioskRun>(package().root() / "usr/bin/fenwix-kiosk", home_,
-                                          environment());
+    std::unique_ptr<e2e::StartedProgram> start() {
+        return std::make_unique<e2e::StartedProgram>(package().root() / "usr/bin/fenwix-kiosk",
+                                                     home_, environment());
     }
 
     // Waits until the backend has seen `count` registrations in all.
@@ -305,7 +256,7 @@ protected:
     }
 
     // Ends a run with kill -9 and checks that the unit would start it again.
-    void crash(KioskRun& run) const {
+    void crash(e2e::StartedProgram& run) const {
         ::kill(run.pid(), SIGKILL);
         const int status = run.waitStatus(10s);
         ASSERT_NE(status, -1);
