@@ -3,6 +3,7 @@
 #include <gst/video/videooverlay.h>
 
 #include "sdk/common/capturedevices.h"
+#include "sdk/common/mediaframework.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,20 +11,6 @@
 namespace capturevideo {
 
 namespace {
-
-bool gstreamerReady() {
-    static const bool ready = [] {
-        GError* error = nullptr;
-        const bool ok = gst_init_check(nullptr, nullptr, &error) != FALSE;
-        if (!ok) {
-            logLine(std::string("media framework unavailable: ") +
-                    (error != nullptr ? error->message : "unknown"));
-            g_clear_error(&error);
-        }
-        return ok;
-    }();
-    return ready;
-}
 
 // A small picture at a low rate: the preview area is 156 x 88 dialog units, and the window sink
 // scales it to the window.
@@ -73,7 +60,7 @@ bool PreviewPipeline::start(const Camera& camera, std::uintptr_t window) {
         logLine("no window or no display, the preview of " + camera.name + " is not drawn");
         return false;
     }
-    if (!gstreamerReady()) {
+    if (!sdkcommon::mediaFrameworkReady(logLine)) {
         return false;
     }
     GError* error = nullptr;

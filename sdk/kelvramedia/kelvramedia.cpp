@@ -1,6 +1,8 @@
 // The library's functions: set-up, the device lists and the capture objects.
 #include "sdk/kelvramedia/kelvramedia.h"
 
+#include "sdk/common/mediaframework.h"
+
 #include "sdk/kelvramedia/devicecatalog.h"
 #include "sdk/kelvramedia/livecapture.h"
 #include "sdk/kelvramedia/medialog.h"
@@ -47,12 +49,7 @@ int InitMediaSdk() {
     Library& lib = library();
     std::lock_guard<std::mutex> lock(lib.mutex);
     if (!lib.initialised) {
-        GError* error = nullptr;
-        if (gst_init_check(nullptr, nullptr, &error) == FALSE) {
-            kelvramedia::logLine(std::string("media framework unavailable: ") +
-                                 (error != nullptr ? error->message : "unknown"));
-            g_clear_error(&error);
-        }
+        sdkcommon::mediaFrameworkReady(kelvramedia::logLine);
         lib.initialised = true;
         kelvramedia::logLine("library initialised");
     }

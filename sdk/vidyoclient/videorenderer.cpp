@@ -1,5 +1,6 @@
 #include "sdk/vidyoclient/videorenderer.h"
 
+#include "sdk/common/mediaframework.h"
 #include "sdk/common/nativewindow.h"
 #include "sdk/vidyoclient/clientlog.h"
 #include "sdk/vidyoclient/windowwatch.h"
@@ -10,20 +11,6 @@
 namespace vidyoclient {
 
 namespace {
-bool gstreamerReady() {
-    static const bool ready = [] {
-        GError* error = nullptr;
-        const bool ok = gst_init_check(nullptr, nullptr, &error) != FALSE;
-        if (!ok) {
-            clientLog().line(std::string("video: media framework unavailable: ") +
-                             (error != nullptr ? error->message : "unknown"));
-            g_clear_error(&error);
-        }
-        return ok;
-    }();
-    return ready;
-}
-
 GstPadProbeReturn countFrame(GstPad* /*pad*/, GstPadProbeInfo* /*info*/, gpointer frames) {
     static_cast<std::atomic<std::uint64_t>*>(frames)->fetch_add(1);
     return GST_PAD_PROBE_OK;
@@ -55,7 +42,8 @@ bool VideoRenderer::start(std::uintptr_t window, int width, int height,
     if (!canDrawInto(window)) {
         return false;
     }
-    if (!gstreamerReady()) {
+    if (!sdkcommon::mediaFrameworkReady(
+            [](const std::string& why) { clientLog().line("video: " + why); })) {
         return false;
     }
     GError* error = nullptr;
