@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -41,6 +42,10 @@ struct MediaEngine::State {
     bool push = false;
     MediaSettings settings;
 
+    // Work for the media thread, queued by any thread.
+    std::mutex tasksMutex;
+    std::deque<std::function<void()>> tasks;
+
     // The media thread and what only it touches.
     GMainContext* context = nullptr;
     GMainLoop* loop = nullptr;
@@ -65,15 +70,31 @@ struct MediaEngine::State {
 namespace {
 using State = MediaEngine::State;
 
+// The work goes through a queue under a mutex of ours rather than inside the main loop's own
+// source: the loop hands sources over with locks that race checkers cannot see, ours they can.
+// One queued task per invocation, taken in the order they were queued.
 void runOnMediaThread(State* s, std::function<void()> work) {
-    auto* task = new std::function<void()>(std::move(work));
-    g_main_context_invoke_full(
-        s->context, G_PRIORITY_DEFAULT,
+    {
+        std::lock_guard<std::mutex> lock(s->tasksMutex);
+        s->tasks.push_back(std::move(work));
+    }
+    g_main_context_invoke(
+        s->context,
         [](gpointer data) -> gboolean {
-            (*static_cast<std::function<void()>*>(data))();
+            State* state = static_cast<State*>(data);
+            std::function<void()> task;
+            {
+                std::lock_guard<std::mutex> lock(state->tasksMutex);
+                if (state->tasks.empty()) {
+                    return G_SOURCE_REMOVE;
+                }
+                task = std::move(state->tasks.front());
+                state->tasks.pop_front();
+            }
+            task();
             return G_SOURCE_REMOVE;
         },
-        task, [](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+        s);
 }
 
 void removeSource(GSource*& source) {
