@@ -1,9 +1,11 @@
 #include "sdk/common/nativewindow.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <thread>
 
 // Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
 #include <X11/Xlib.h>
@@ -20,6 +22,21 @@ int logXError(Display* /*display*/, XErrorEvent* error) {
                   std::to_string(error->resourceid) + " (ignored)");
     }
     return 0;
+}
+
+// A display server that is busy (many clients starting at once) can refuse a connection for a
+// moment; a refusal at start would leave the video undrawn for the whole session.
+Display* openDisplay() {
+    constexpr int kAttempts = 10;
+    for (int attempt = 1;; ++attempt) {
+        if (Display* display = XOpenDisplay(nullptr)) {
+            return display;
+        }
+        if (attempt == kAttempts) {
+            return nullptr;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
 }
 
 void installXErrorHandler(const LogLine& log) {
@@ -42,7 +59,7 @@ bool nativeWindowExists(std::uintptr_t window, const LogLine& log) {
         return false;
     }
     installXErrorHandler(log);
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = openDisplay();
     if (display == nullptr) {
         log("cannot open the display");
         return false;
