@@ -24,8 +24,15 @@ int logXError(Display* /*display*/, XErrorEvent* error) {
     return 0;
 }
 
-// A display server that is busy (many clients starting at once) can refuse a connection for a
-// moment; a refusal at start would leave the video undrawn for the whole session.
+void installXErrorHandler(const LogLine& log) {
+    static std::once_flag once;
+    std::call_once(once, [&] {
+        xErrorLog = log;
+        XSetErrorHandler(logXError);
+    });
+}
+}  // namespace
+
 Display* openDisplay() {
     constexpr int kAttempts = 10;
     for (int attempt = 1;; ++attempt) {
@@ -38,15 +45,6 @@ Display* openDisplay() {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
 }
-
-void installXErrorHandler(const LogLine& log) {
-    static std::once_flag once;
-    std::call_once(once, [&] {
-        xErrorLog = log;
-        XSetErrorHandler(logXError);
-    });
-}
-}  // namespace
 
 bool nativeWindowExists(std::uintptr_t window, const LogLine& log) {
     const char* name = std::getenv("DISPLAY");

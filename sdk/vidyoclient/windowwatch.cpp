@@ -91,7 +91,7 @@ void WindowWatch::stop() {
 
 void WindowWatch::run(std::uintptr_t handle, const Changed& changed) {
     prctl(PR_SET_NAME, "vc-window", 0, 0, 0);
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = sdkcommon::openDisplay();
     if (display == nullptr) {
         clientLog().line("video: cannot open the display to watch the window");
         return;
