@@ -17,9 +17,11 @@ struct Library {
     capturevideo::PreviewPipeline preview;
 };
 
+// Never destroyed at exit: exit() may come from any thread, and stopping a preview there
+// waits on the very threads that may be the ones exiting.
 Library& library() {
-    static Library instance;
-    return instance;
+    static auto* instance = new Library();
+    return *instance;
 }
 
 }  // namespace

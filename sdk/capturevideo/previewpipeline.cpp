@@ -4,6 +4,7 @@
 
 #include "sdk/common/capturedevices.h"
 #include "sdk/common/mediaframework.h"
+#include "sdk/common/nativewindow.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -63,6 +64,7 @@ bool PreviewPipeline::start(const Camera& camera, std::uintptr_t window) {
     if (!sdkcommon::mediaFrameworkReady(logLine)) {
         return false;
     }
+    sdkcommon::installXErrorHandlers(logLine);  // before the sink opens its connection
     GError* error = nullptr;
     GstElement* pipeline = gst_parse_launch(pipelineText(camera).c_str(), &error);
     if (pipeline == nullptr || error != nullptr) {

@@ -4,8 +4,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
+
+#include <unistd.h>
 
 // Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
 #include <X11/Xlib.h>
@@ -24,26 +27,77 @@ int logXError(Display* /*display*/, XErrorEvent* error) {
     return 0;
 }
 
-void installXErrorHandler(const LogLine& log) {
+// The connections of DisplayConnection: their loss is left to them. Any other connection of
+// the process (the media framework's video sinks open their own) ends the program, as Xlib
+// would, but with _exit: exit() from a library thread runs the program's destructors under
+// its still running threads (seen: a corrupted heap, a thread joining itself), where the host
+// notices the same loss on its own connection and ends by itself.
+std::mutex ownMutex;
+std::set<Display*> ownDisplays;
+
+int onIOError(Display* display) {
+    {
+        std::lock_guard<std::mutex> lock(ownMutex);
+        if (ownDisplays.count(display) != 0) {
+            return 0;  // the connection's exit handler marks it lost; its user logs that
+        }
+    }
+    static const char kLine[] = "X display connection lost: the program ends\n";
+    [[maybe_unused]] const auto written = ::write(2, kLine, sizeof kLine - 1);
+    ::_exit(1);
+}
+
+void installIOErrorHandler() {
+    static std::once_flag once;
+    std::call_once(once, [] { XSetIOErrorHandler(onIOError); });
+}
+
+void own(Display* display) {
+    installIOErrorHandler();
+    std::lock_guard<std::mutex> lock(ownMutex);
+    ownDisplays.insert(display);
+}
+
+void disown(Display* display) {
+    std::lock_guard<std::mutex> lock(ownMutex);
+    ownDisplays.erase(display);
+}
+
+}  // namespace
+
+void installXErrorHandlers(const LogLine& log) {
+    installIOErrorHandler();
     static std::once_flag once;
     std::call_once(once, [&] {
         xErrorLog = log;
         XSetErrorHandler(logXError);
     });
 }
-}  // namespace
 
-Display* openDisplay() {
+DisplayConnection::DisplayConnection() {
     constexpr int kAttempts = 10;
-    for (int attempt = 1;; ++attempt) {
-        if (Display* display = XOpenDisplay(nullptr)) {
-            return display;
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
+        display_ = XOpenDisplay(nullptr);
+        if (display_ != nullptr) {
+            XSetIOErrorExitHandler(display_, &DisplayConnection::onLost, this);
+            own(display_);
+            return;
         }
-        if (attempt == kAttempts) {
-            return nullptr;
+        if (attempt < kAttempts) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
+}
+
+DisplayConnection::~DisplayConnection() {
+    if (display_ != nullptr) {
+        disown(display_);  // first: a new connection may get the same address
+        XCloseDisplay(display_);
+    }
+}
+
+void DisplayConnection::onLost(Display* /*display*/, void* self) {
+    static_cast<DisplayConnection*>(self)->lost_.store(true);
 }
 
 bool nativeWindowExists(std::uintptr_t window, const LogLine& log) {
@@ -56,8 +110,9 @@ bool nativeWindowExists(std::uintptr_t window, const LogLine& log) {
         log("no window handle");
         return false;
     }
-    installXErrorHandler(log);
-    Display* display = openDisplay();
+    installXErrorHandlers(log);
+    const DisplayConnection connection;
+    Display* display = connection.get();
     if (display == nullptr) {
         log("cannot open the display");
         return false;
@@ -67,7 +122,10 @@ bool nativeWindowExists(std::uintptr_t window, const LogLine& log) {
     const bool exists =
         XGetWindowAttributes(display, static_cast<Window>(window), &attributes) != 0;
     XSync(display, False);
-    XCloseDisplay(display);
+    if (connection.lost()) {
+        log("the display connection was lost");
+        return false;
+    }
     if (!exists || xErrors.load() != before) {
         log("window " + std::to_string(window) + " does not exist");
         return false;

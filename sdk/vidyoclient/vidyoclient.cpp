@@ -19,9 +19,12 @@ std::shared_mutex& lifecycle() {
     static std::shared_mutex mutex;
     return mutex;
 }
+// Never destroyed at exit: exit() may come from any thread (Xlib ends the program from
+// whichever thread met a lost display), and tearing the client down there joins threads that
+// are mid-call. The host releases it with the uninitialise call.
 std::unique_ptr<ConferenceClient>& client() {
-    static std::unique_ptr<ConferenceClient> instance;
-    return instance;
+    static auto* instance = new std::unique_ptr<ConferenceClient>();
+    return *instance;
 }
 
 std::string textOr(const char* text, const char* fallback) {

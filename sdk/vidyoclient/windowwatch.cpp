@@ -91,7 +91,8 @@ void WindowWatch::stop() {
 
 void WindowWatch::run(std::uintptr_t handle, const Changed& changed) {
     prctl(PR_SET_NAME, "vc-window", 0, 0, 0);
-    Display* display = sdkcommon::openDisplay();
+    const sdkcommon::DisplayConnection connection;
+    Display* display = connection.get();
     if (display == nullptr) {
         clientLog().line("video: cannot open the display to watch the window");
         return;
@@ -99,9 +100,17 @@ void WindowWatch::run(std::uintptr_t handle, const Changed& changed) {
     const auto window = static_cast<Window>(handle);
     selectAncestors(display, window);
     bool shown = viewable(display, window);
-    changed(shown);
+    if (!connection.lost()) {
+        changed(shown);
+    }
     pollfd fds[2] = {{ConnectionNumber(display), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
     for (;;) {
+        if (connection.lost()) {
+            // Nothing more will be drawn on this display: the host decides what comes next.
+            clientLog().line(
+                "video: the display connection was lost, the window is no longer watched");
+            return;
+        }
         bool recheck = false;
         while (XPending(display) > 0) {
             XEvent event;
@@ -114,6 +123,9 @@ void WindowWatch::run(std::uintptr_t handle, const Changed& changed) {
         }
         if (recheck) {
             const bool now = viewable(display, window);
+            if (connection.lost()) {
+                continue;  // not a hidden window: nothing is left to tell
+            }
             if (now != shown) {
                 shown = now;
                 changed(shown);
@@ -129,7 +141,6 @@ void WindowWatch::run(std::uintptr_t handle, const Changed& changed) {
             break;
         }
     }
-    XCloseDisplay(display);
 }
 
 }  // namespace vidyoclient

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -364,6 +367,77 @@ TEST_F(ClassFlow, AltSInTheScreenWindowOpensTheSettingsWindow) {
     terminal_->signal(SIGTERM);
     EXPECT_EQ(terminal_->waitExit(20s), 0);
     EXPECT_EQ(e2e::countIn(log(), "CFenwixDlg::~CFenwixDlg()"), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// An X server of the test's own, which the test can end under the terminal.
+class PrivateDisplay {
+public:
+    PrivateDisplay() {
+        int fds[2];
+        if (::pipe(fds) != 0) {
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24",
+                     "-nolisten", "tcp", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        std::string number;
+        char c = 0;
+        while (pid_ > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') {
+            number += c;
+        }
+        ::close(fds[0]);
+        if (!number.empty()) {
+            name_ = ":" + number;
+        }
+    }
+    ~PrivateDisplay() { end(); }
+    PrivateDisplay(const PrivateDisplay&) = delete;
+    PrivateDisplay& operator=(const PrivateDisplay&) = delete;
+
+    const std::string& name() const { return name_; }
+    void end() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+};
+
+// The session ends during a class: the terminal is asked to end and its display server ends
+// with it. The terminal ends, neither crashing (a crash counts towards the safe mode) nor
+// hanging (a copy that never ends turns every new start away).
+TEST_F(ClassFlow, TheSessionEndingInClassEndsTheTerminalWithoutACrash) {
+    PrivateDisplay display;
+    ASSERT_FALSE(display.name().empty()) << "no private X server";
+    const std::string testDisplay = std::getenv("DISPLAY");
+    setenv("DISPLAY", display.name().c_str(), 1);
+    ASSERT_NO_FATAL_FAILURE(startRegistered());
+    pushLogIn();
+    const bool inClass = waitLogged("用户模式登录成功", 40s) && lowerCurtainUntilVideo();
+    setenv("DISPLAY", testDisplay.c_str(), 1);
+    ASSERT_TRUE(inClass);
+
+    terminal_->signal(SIGTERM);
+    ASSERT_TRUE(waitLogged("termination requested by the system", 10s));
+    display.end();
+    const std::optional<int> code = terminal_->waitExit(60s);
+    ASSERT_FALSE(terminal_->running()) << "the terminal did not end without its display";
+    EXPECT_TRUE(code.has_value()) << "ended by a signal: a crash";
 }
 
 }  // namespace
