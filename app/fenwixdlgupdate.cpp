@@ -1,6 +1,7 @@
 // The controller's self-update: download the offered installer in the progress window, hand over
 // to the updater, show the failure tip, stop a download when a class begins.
 #include <QRect>
+#include <chrono>
 #include <memory>
 
 #include "app/fenwixdlg.h"
@@ -28,6 +29,7 @@ constexpr QPoint kDeviceCheckOffset{0, 300};
 constexpr QSize kButtonSize{32, 40};
 constexpr QSize kBadgeSize{32, 18};
 constexpr QPoint kBadgeOffset{2, 12};
+constexpr std::chrono::milliseconds kLogFlushBeforeHandOver{2000};
 
 // The retry counter of ending a process lives for the whole run.
 fenwix::updater::ProcessKiller& processKiller() {
@@ -127,6 +129,9 @@ void CFenwixDlg::updateFinish() {
     if (m_crashGuard) {
         m_crashGuard->markHandOver();
     }
+    // The kill gives the log writer no chance to write what is still queued: the download and
+    // its verification would be missing from the log of the version that was replaced.
+    log4z::Log4zManager::instance().flush(kLogFlushBeforeHandOver);
     const bool started = m_startUpdater ? m_startUpdater(handOver) : startUpdater(handOver);
     if (!started) {
         LOGE("updater cannot be started: " << target);
