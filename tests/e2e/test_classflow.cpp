@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,12 +12,15 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/childprocess.h"
+#include "support/scopedenv.h"
 #include "support/simprocess.h"
 #include "support_checks.h"
 #include "support_terminalprocess.h"
@@ -376,45 +378,33 @@ namespace {
 // An X server of the test's own, which the test can end under the terminal.
 class PrivateDisplay {
 public:
-    PrivateDisplay() {
-        int fds[2];
-        if (::pipe(fds) != 0) {
+    PrivateDisplay() : ready_(::pipe(fds_) == 0) {
+        if (!ready_) {
             return;
         }
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24",
-                     "-nolisten", "tcp", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(fds[1]);
+        server_ = std::make_unique<fenwixtest::ChildProcess>(
+            std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds_[1]), "-screen", "0",
+                                     "1920x1080x24", "-nolisten", "tcp"});
+        ::close(fds_[1]);
+        // The server writes its display number once it accepts clients; nothing if it failed.
         std::string number;
         char c = 0;
-        while (pid_ > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') {
+        while (::read(fds_[0], &c, 1) == 1 && c != '\n') {
             number += c;
         }
-        ::close(fds[0]);
+        ::close(fds_[0]);
         if (!number.empty()) {
             name_ = ":" + number;
         }
     }
-    ~PrivateDisplay() { end(); }
-    PrivateDisplay(const PrivateDisplay&) = delete;
-    PrivateDisplay& operator=(const PrivateDisplay&) = delete;
 
     const std::string& name() const { return name_; }
-    void end() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-    }
+    void end() { server_.reset(); }
 
 private:
-    pid_t pid_ = -1;
+    int fds_[2] = {-1, -1};
+    bool ready_;
+    std::unique_ptr<fenwixtest::ChildProcess> server_;
     std::string name_;
 };
 
@@ -424,12 +414,13 @@ private:
 TEST_F(ClassFlow, TheSessionEndingInClassEndsTheTerminalWithoutACrash) {
     PrivateDisplay display;
     ASSERT_FALSE(display.name().empty()) << "no private X server";
-    const std::string testDisplay = std::getenv("DISPLAY");
-    setenv("DISPLAY", display.name().c_str(), 1);
-    ASSERT_NO_FATAL_FAILURE(startRegistered());
-    pushLogIn();
-    const bool inClass = waitLogged("用户模式登录成功", 40s) && lowerCurtainUntilVideo();
-    setenv("DISPLAY", testDisplay.c_str(), 1);
+    bool inClass = false;
+    {
+        const fenwixtest::ScopedEnv privateDisplay("DISPLAY", display.name().c_str());
+        ASSERT_NO_FATAL_FAILURE(startRegistered());
+        pushLogIn();
+        inClass = waitLogged("用户模式登录成功", 40s) && lowerCurtainUntilVideo();
+    }
     ASSERT_TRUE(inClass);
 
     terminal_->signal(SIGTERM);

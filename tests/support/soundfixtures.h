@@ -1,6 +1,6 @@
 // Helpers for tests of the microphone and speaker tests against a private sound server: wave
-// files made to order, a level meter that records what it is fed, and a child process
-// (paplay, parec) that runs until the test ends it.
+// files made to order, a level meter that records what it is fed; the players and recorders
+// (paplay, parec) run as a ChildProcess.
 #pragma once
 
 #include <signal.h>
@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "devices/levelmeter.h"
+#include "support/childprocess.h"
 
 namespace fenwixtest {
 
@@ -168,39 +169,6 @@ private:
     int clears_ = 0;
     bool closed_ = false;
     bool fedAfterClose_ = false;
-};
-
-// A program run in the background until the object goes (SIGTERM, then waited for).
-class ChildProcess {
-public:
-    explicit ChildProcess(const std::vector<std::string>& argv) {
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            std::vector<char*> args;
-            for (const auto& a : argv) {
-                args.push_back(const_cast<char*>(a.c_str()));
-            }
-            args.push_back(nullptr);
-            ::execvp(args[0], args.data());
-            ::_exit(127);
-        }
-    }
-    ~ChildProcess() { stop(); }
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    pid_t pid() const { return pid_; }
-
-    void stop() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-    }
-
-private:
-    pid_t pid_ = -1;
 };
 
 }  // namespace fenwixtest
