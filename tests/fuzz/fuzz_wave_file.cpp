@@ -6,10 +6,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "devices/directsound.h"
@@ -92,8 +94,14 @@ public:
     }
 };
 
+// In the temporary folder (TMPDIR), which scripts/fuzz puts on a memory-backed one.
 std::string waveFilePath() {
-    return "/tmp/fenwix-fuzz-wave-" + std::to_string(::getpid()) + ".wav";
+    std::error_code ec;
+    std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+    if (ec) {
+        folder = "/tmp";
+    }
+    return (folder / ("fenwix-fuzz-wave-" + std::to_string(::getpid()) + ".wav")).string();
 }
 
 bool writeFile(const std::string& path, const std::uint8_t* data, std::size_t size) {
