@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/childprocess.h"
+#include "support/privatedisplay.h"
 #include "support/scopedenv.h"
 #include "support/simprocess.h"
 #include "support_checks.h"
@@ -371,48 +371,11 @@ TEST_F(ClassFlow, AltSInTheScreenWindowOpensTheSettingsWindow) {
     EXPECT_EQ(e2e::countIn(log(), "CFenwixDlg::~CFenwixDlg()"), 1);
 }
 
-}  // namespace
-
-namespace {
-
-// An X server of the test's own, which the test can end under the terminal.
-class PrivateDisplay {
-public:
-    PrivateDisplay() : ready_(::pipe(fds_) == 0) {
-        if (!ready_) {
-            return;
-        }
-        server_ = std::make_unique<fenwixtest::ChildProcess>(
-            std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds_[1]), "-screen", "0",
-                                     "1920x1080x24", "-nolisten", "tcp"});
-        ::close(fds_[1]);
-        // The server writes its display number once it accepts clients; nothing if it failed.
-        std::string number;
-        char c = 0;
-        while (::read(fds_[0], &c, 1) == 1 && c != '\n') {
-            number += c;
-        }
-        ::close(fds_[0]);
-        if (!number.empty()) {
-            name_ = ":" + number;
-        }
-    }
-
-    const std::string& name() const { return name_; }
-    void end() { server_.reset(); }
-
-private:
-    int fds_[2] = {-1, -1};
-    bool ready_;
-    std::unique_ptr<fenwixtest::ChildProcess> server_;
-    std::string name_;
-};
-
 // The session ends during a class: the terminal is asked to end and its display server ends
 // with it. The terminal ends, neither crashing (a crash counts towards the safe mode) nor
 // hanging (a copy that never ends turns every new start away).
 TEST_F(ClassFlow, TheSessionEndingInClassEndsTheTerminalWithoutACrash) {
-    PrivateDisplay display;
+    fenwixtest::PrivateDisplay display;
     ASSERT_FALSE(display.name().empty()) << "no private X server";
     bool inClass = false;
     {

@@ -32,6 +32,18 @@ public:
 
     pid_t pid() const { return pid_; }
 
+    // False once the program has ended (it is then reaped).
+    bool running() {
+        if (pid_ <= 0) {
+            return false;
+        }
+        if (::waitpid(pid_, nullptr, WNOHANG) == 0) {
+            return true;
+        }
+        pid_ = -1;
+        return false;
+    }
+
     void stop() {
         if (pid_ > 0) {
             ::kill(pid_, SIGTERM);
