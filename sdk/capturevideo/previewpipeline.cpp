@@ -6,19 +6,21 @@
 #include "sdk/common/mediaframework.h"
 #include "sdk/common/nativewindow.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <optional>
 
 namespace capturevideo {
 
 namespace {
 
-// A small picture at a low rate: the preview area is 156 x 88 dialog units, and the window sink
-// scales it to the window.
-std::string pipelineText(const Camera& camera) {
-    const std::string tail =
-        " ! videoconvert ! videoscale ! video/x-raw,width=320,height=180 ! ximagesink name=sink "
-        "sync=false force-aspect-ratio=false";
+// A low rate, and the picture made the size of the window: the window sink draws the picture as
+// it comes, cutting off what does not fit (the camera's name at the bottom, the right side).
+std::string pipelineText(const Camera& camera, sdkcommon::WindowSize window) {
+    const std::string size =
+        "width=" + std::to_string(window.width) + ",height=" + std::to_string(window.height);
+    const std::string tail = " ! videoconvert ! videoscale ! video/x-raw," + size +
+                             " ! ximagesink name=sink sync=false force-aspect-ratio=false";
     if (camera.path.empty()) {
         return "videotestsrc is-live=true pattern=ball background-color=0xff203860 ! "
                "video/x-raw,width=320,height=180,"
@@ -26,6 +28,14 @@ std::string pipelineText(const Camera& camera) {
                camera.name + "\" valignment=bottom font-desc=\"Sans 12\"" + tail;
     }
     return "v4l2src device=" + camera.path + " ! videorate ! video/x-raw,framerate=15/1" + tail;
+}
+
+// The picture's size for a window: the window's own, within bounds that keep the cost low
+// (the preview is a small area of a dialog; a huge window is drawn as much as fits).
+sdkcommon::WindowSize pictureSize(sdkcommon::WindowSize window) {
+    constexpr int kMaxWidth = 1280;
+    constexpr int kMaxHeight = 720;
+    return {std::clamp(window.width, 2, kMaxWidth), std::clamp(window.height, 2, kMaxHeight)};
 }
 
 // Waits briefly for the pipeline to start or fail, so a camera that cannot be opened is
@@ -56,17 +66,20 @@ void logLine(const std::string& text) {
 
 bool PreviewPipeline::start(const Camera& camera, std::uintptr_t window) {
     stop();
-    const char* display = std::getenv("DISPLAY");
-    if (window == 0 || display == nullptr || *display == '\0') {
-        logLine("no window or no display, the preview of " + camera.name + " is not drawn");
+    sdkcommon::installXErrorHandlers(logLine);  // before the sink opens its connection
+    const std::optional<sdkcommon::WindowSize> size =
+        sdkcommon::nativeWindowSize(window, [&camera](const std::string& why) {
+            logLine(why + ", the preview of " + camera.name + " is not drawn");
+        });
+    if (!size) {
         return false;
     }
     if (!sdkcommon::mediaFrameworkReady(logLine)) {
         return false;
     }
-    sdkcommon::installXErrorHandlers(logLine);  // before the sink opens its connection
     GError* error = nullptr;
-    GstElement* pipeline = gst_parse_launch(pipelineText(camera).c_str(), &error);
+    GstElement* pipeline =
+        gst_parse_launch(pipelineText(camera, pictureSize(*size)).c_str(), &error);
     if (pipeline == nullptr || error != nullptr) {
         logLine(std::string("cannot build the preview of ") + camera.name + ": " +
                 (error != nullptr ? error->message : "unknown"));

@@ -100,22 +100,22 @@ void DisplayConnection::onLost(Display* /*display*/, void* self) {
     static_cast<DisplayConnection*>(self)->lost_.store(true);
 }
 
-bool nativeWindowExists(std::uintptr_t window, const LogLine& log) {
+std::optional<WindowSize> nativeWindowSize(std::uintptr_t window, const LogLine& log) {
     const char* name = std::getenv("DISPLAY");
     if (name == nullptr || *name == '\0') {
         log("no display (DISPLAY unset)");
-        return false;
+        return std::nullopt;
     }
     if (window == 0) {
         log("no window handle");
-        return false;
+        return std::nullopt;
     }
     installXErrorHandlers(log);
     const DisplayConnection connection;
     Display* display = connection.get();
     if (display == nullptr) {
         log("cannot open the display");
-        return false;
+        return std::nullopt;
     }
     XWindowAttributes attributes{};
     const int before = xErrors.load();
@@ -124,13 +124,17 @@ bool nativeWindowExists(std::uintptr_t window, const LogLine& log) {
     XSync(display, False);
     if (connection.lost()) {
         log("the display connection was lost");
-        return false;
+        return std::nullopt;
     }
     if (!exists || xErrors.load() != before) {
         log("window " + std::to_string(window) + " does not exist");
-        return false;
+        return std::nullopt;
     }
-    return true;
+    return WindowSize{attributes.width, attributes.height};
+}
+
+bool nativeWindowExists(std::uintptr_t window, const LogLine& log) {
+    return nativeWindowSize(window, log).has_value();
 }
 
 }  // namespace sdkcommon

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
 struct _XDisplay;  // Xlib's Display, without Xlib's macros in every includer
 
@@ -40,8 +41,16 @@ private:
 // that is not a DisplayConnection is lost.
 void installXErrorHandlers(const LogLine& log);
 
-// True when a display is reachable and the window exists on it; logs why not otherwise.
-// Installs the handlers above.
+struct WindowSize {
+    int width = 0;
+    int height = 0;
+};
+
+// The window's size when a display is reachable and the window exists on it; logs why not
+// otherwise. Installs the handlers above.
+std::optional<WindowSize> nativeWindowSize(std::uintptr_t window, const LogLine& log);
+
+// True when nativeWindowSize finds the window.
 bool nativeWindowExists(std::uintptr_t window, const LogLine& log);
 
 }  // namespace sdkcommon

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QColor>
 #include <QComboBox>
 #include <QDir>
 #include <QGuiApplication>
@@ -12,6 +13,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 
 #include "support/pulsedaemon.h"
@@ -62,22 +64,27 @@ protected:
     }
 };
 
-// Whether the screen shows more than one colour in the rectangle (the preview draws over the
-// black area the window paints).
-bool drawsSomething(const QRect& global) {
+// Whether the preview in the rectangle shows the whole picture of the virtual camera: its name,
+// written across the bottom of the picture, is seen there. A picture drawn at its own size into
+// a smaller area loses its bottom rows and the name with them; the camera's moving ball alone
+// is narrower than the name.
+bool showsTheCameraName(const QRect& global) {
     const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage().copy(global);
     if (shot.isNull()) {
         return false;
     }
-    const QRgb first = shot.pixel(0, 0);
-    for (int y = 0; y < shot.height(); y += 2) {
-        for (int x = 0; x < shot.width(); x += 2) {
-            if (shot.pixel(x, y) != first) {
-                return true;
+    int left = shot.width();
+    int right = -1;
+    for (int y = shot.height() * 4 / 5; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            const QColor pixel = shot.pixelColor(x, y);
+            if (pixel.red() > 150 && pixel.green() > 150 && pixel.blue() > 150) {
+                left = std::min(left, x);
+                right = std::max(right, x);
             }
         }
     }
-    return false;
+    return right - left > shot.width() / 6;
 }
 
 TEST_F(DeviceCheck, AltTOpensTheWindowAndTheChosenNamesReachTheConferenceLibrary) {
@@ -106,7 +113,7 @@ TEST_F(DeviceCheck, AltTOpensTheWindowAndTheChosenNamesReachTheConferenceLibrary
         click(CDeviceCheckDlg::IDC_MIC_CHECK);
         QWidget* area = check->control(CDeviceCheckDlg::IDC_CAMERA_PREVIEW);
         const QRect global(area->mapToGlobal(QPoint(0, 0)), area->size());
-        previewDrew = QTest::qWaitFor([&] { return drawsSomething(global); }, 15000);
+        previewDrew = QTest::qWaitFor([&] { return showsTheCameraName(global); }, 15000);
         metersMoved = QTest::qWaitFor(
             [&] {
                 return check->speakerMeter()->level() > 0 && check->microphoneMeter()->level() > 0;
