@@ -18,6 +18,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <thread>
@@ -175,6 +176,9 @@ bool CFenwixDlg::OnInitDialog() {
     lock = std::make_unique<fenwix::platform::SingleInstanceLock>("FenwixStudent");
     if (lock->state() == fenwix::platform::InstanceLockState::HeldElsewhere) {
         LOGI("Find other FenwixStuDesktop.exe thread, exit");
+        // Whoever started this copy by hand sees why it ends at once, not only the log.
+        std::fprintf(stderr, "FenwixStuDesktop: another copy is running (%s), this one ends\n",
+                     lock->path().c_str());
         log4z::Log4zManager::instance().stop();  // the line must reach the file before we go
         std::_Exit(-1);
     }

@@ -17,7 +17,7 @@
 class CrashGuard {
 public:
     static constexpr int kCrashesForSafeMode = 3;
-    static constexpr std::int64_t kCrashWindowSeconds = 5 * 60;
+    static constexpr std::int64_t kCrashWindowSeconds = std::int64_t{5} * 60;
     // A run that lasts this long without crashing clears the crash history.
     static constexpr int kCleanRunMs = 5 * 60 * 1000;
     // Forces the safe mode for one start whatever the record says, when set to 1.

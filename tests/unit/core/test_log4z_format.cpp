@@ -39,7 +39,6 @@ TEST_P(LogStreamValues, AppendsTheValueAsText) {
 }
 
 const char* const kNullText = nullptr;
-int sampleInt = 0;
 
 INSTANTIATE_TEST_SUITE_P(
     Values, LogStreamValues,
